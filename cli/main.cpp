@@ -1,0 +1,53 @@
+#include "cli/Cli.h"
+
+#include "store/DatabaseError.h"
+
+#include <QGuiApplication>
+
+
+static void usage() {
+    cli::err(QStringLiteral("usage: tavik VERB ARGS..."));
+    for (const auto &[name, verb] : cli::verbs())
+        cli::err(QStringLiteral("  tavik ") + verb.usage);
+}
+
+// Qt's own warnings (runtime folders, fonts) would break the one-line error contract; they show only on request.
+static void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtFatalMsg || !qEnvironmentVariableIsEmpty("TAVIK_VERBOSE"))
+        cli::err(message);
+}
+
+int main(int argc, char **argv) {
+    qInstallMessageHandler(quietMessages);
+    // Drawing and fonts need a GUI application; the tool itself never opens a window.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("TavikEditor"));
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
+        usage();
+        return args.isEmpty() ? 1 : 0;
+    }
+    auto &table = cli::verbs();
+    auto it = table.end();
+    int used = 0;
+    if (args.size() >= 2)
+        it = table.find(args[0] + QLatin1Char(' ') + args[1]), used = 2;
+    if (it == table.end())
+        it = table.find(args[0]), used = 1;
+    if (it == table.end()) {
+        cli::err(QStringLiteral("tavik: unknown verb '%1' (tavik --help lists them)").arg(args[0]));
+        return 1;
+    }
+    try {
+        return it->second.function(args.mid(used));
+    } catch (const cli::CliError &e) {
+        cli::err(QStringLiteral("tavik: ") + e.message());
+    } catch (const EDatabaseError &e) {
+        cli::err(QStringLiteral("tavik: ") + e.message());
+    } catch (const std::exception &e) {
+        cli::err(QStringLiteral("tavik: ") + QString::fromUtf8(e.what()));
+    }
+    return 1;
+}

@@ -1,0 +1,607 @@
+#include "store/DataSet.h"
+
+#include "store/DatabaseError.h"
+
+#include <algorithm>
+
+namespace {
+
+int typeRank(const QVariant &v) {
+    if (v.isNull())
+        return 0;
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double: return 1;
+    case QMetaType::QDateTime: return 2;
+    case QMetaType::QByteArray: return 4;
+    default: return 3;
+    }
+}
+
+// Order of index keys: null first, then numbers, date-times, texts (binary) and bytes.
+int compareValues(const QVariant &a, const QVariant &b) {
+    const int ra = typeRank(a), rb = typeRank(b);
+    if (ra != rb)
+        return ra < rb ? -1 : 1;
+    switch (ra) {
+    case 0: return 0;
+    case 1: {
+        if (a.typeId() != QMetaType::Double && b.typeId() != QMetaType::Double) {
+            const qint64 x = a.toLongLong(), y = b.toLongLong();
+            return x < y ? -1 : (x > y ? 1 : 0);
+        }
+        const double x = a.toDouble(), y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case 2: {
+        const QDateTime x = a.toDateTime(), y = b.toDateTime();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case 4: {
+        const QByteArray x = a.toByteArray(), y = b.toByteArray();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    default: return QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
+    }
+}
+
+bool locateMatch(const TField *field, const QVariant &stored, const QVariant &wanted) {
+    if (wanted.isNull())
+        return stored.isNull();
+    const bool wantedNumeric = typeRank(wanted) == 1;
+    if (wantedNumeric && typeRank(stored) == 1)
+        return compareValues(stored, wanted) == 0;
+    const QString have = field->textOf(stored);
+    const QString want = wanted.typeId() == QMetaType::QString ? wanted.toString() : field->textOf(wanted);
+    return QString::compare(have, want, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+TDataSet::TDataSet(QObject *owner) : QObject(owner) {}
+
+TDataSet::~TDataSet() { qDeleteAll(m_fields); }
+
+void TDataSet::fail(const QString &text) const { throw EDatabaseError::inFile(sourceName(), text); }
+
+void TDataSet::checkActive() const {
+    if (m_state == dsInactive)
+        fail(QStringLiteral("Cannot perform this operation on a closed data set"));
+}
+
+void TDataSet::SetActive(bool active) {
+    if (active)
+        Open();
+    else
+        Close();
+}
+
+void TDataSet::Open() {
+    if (Active())
+        return;
+    QVector<Column> cols;
+    std::vector<std::unique_ptr<Row>> rows;
+    doOpen(cols, rows);
+    m_columns = cols;
+    try {
+        buildFields();
+    } catch (...) {
+        doClose();
+        throw;
+    }
+    // Values are kept in each field's own form, so every later read is plain.
+    QVector<TField *> byColumn(m_columns.size(), nullptr);
+    for (TField *f : std::as_const(m_fields))
+        byColumn[f->Column()] = f;
+    m_rows.clear();
+    m_order.clear();
+    m_order.reserve(rows.size());
+    for (auto &row : rows) {
+        for (int c = 0; c < row->values.size() && c < byColumn.size(); ++c)
+            if (byColumn[c])
+                row->values[c] = byColumn[c]->fromStorage(row->values[c]);
+        m_order.push_back(row.get());
+        m_rows.emplace(row->id, std::move(row));
+    }
+    m_orderColumns = orderColumns();
+    sortRows();
+    m_cur = m_order.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_order.empty();
+    m_modified = false;
+    setState(dsBrowse);
+    emitRows();
+    emitCurrent();
+    if (AfterOpen)
+        AfterOpen(this);
+}
+
+void TDataSet::Close() {
+    if (!Active())
+        return;
+    m_buffer.clear();
+    m_modified = false;
+    m_order.clear();
+    m_rows.clear();
+    m_cur = -1;
+    m_bof = m_eof = true;
+    doClose();
+    setState(dsInactive);
+    emitRows();
+    emitCurrent();
+}
+
+void TDataSet::SetFieldDefs(const QList<TFieldDef> &defs) {
+    if (Active())
+        fail(QStringLiteral("Cannot change the fields of an open data set"));
+    m_defs = defs;
+}
+
+void TDataSet::buildFields() {
+    qDeleteAll(m_fields);
+    m_fields.clear();
+    auto columnOf = [this](const QString &name) {
+        for (int c = 0; c < m_columns.size(); ++c)
+            if (QString::compare(m_columns[c].name, name, Qt::CaseInsensitive) == 0)
+                return c;
+        return -1;
+    };
+    if (!m_defs.isEmpty()) {
+        for (const TFieldDef &def : std::as_const(m_defs)) {
+            const int c = columnOf(def.Name);
+            if (c < 0)
+                fail(QStringLiteral("Field '%1' not found").arg(def.Name));
+            TFieldDef d = def;
+            if (d.DataType == ftUnknown)
+                d.DataType = m_columns[c].type == ftUnknown ? ftString : m_columns[c].type;
+            m_fields.append(new TField(this, int(m_fields.size()), d, c));
+        }
+        return;
+    }
+    for (int c = 0; c < m_columns.size(); ++c) {
+        TFieldDef d;
+        d.Name = m_columns[c].name;
+        d.DataType = m_columns[c].type == ftUnknown ? ftString : m_columns[c].type;
+        m_fields.append(new TField(this, int(m_fields.size()), d, c));
+    }
+}
+
+TField *TDataSet::FindField(const QString &name) const {
+    for (TField *f : m_fields)
+        if (QString::compare(f->FieldName(), name, Qt::CaseInsensitive) == 0)
+            return f;
+    return nullptr;
+}
+
+TField *TDataSet::FieldByName(const QString &name) const {
+    TField *f = FindField(name);
+    if (!f)
+        fail(QStringLiteral("Field '%1' not found").arg(name));
+    return f;
+}
+
+// ---- order ----
+
+bool TDataSet::rowLess(const Row *a, const Row *b) const {
+    for (int c : m_orderColumns) {
+        const int r = compareValues(a->values[c], b->values[c]);
+        if (r != 0)
+            return r < 0;
+    }
+    return a->id < b->id;
+}
+
+void TDataSet::sortRows() {
+    std::stable_sort(m_order.begin(), m_order.end(), [this](const Row *a, const Row *b) { return rowLess(a, b); });
+}
+
+int TDataSet::positionOf(const Row *row) const {
+    const auto it =
+        std::lower_bound(m_order.begin(), m_order.end(), row, [this](const Row *a, const Row *b) { return rowLess(a, b); });
+    if (it != m_order.end() && *it == row)
+        return int(it - m_order.begin());
+    // Not where the order says (should not happen): fall back to a scan.
+    const auto found = std::find(m_order.begin(), m_order.end(), row);
+    return found == m_order.end() ? -1 : int(found - m_order.begin());
+}
+
+// Moves a row whose key may have changed from position `from` to its place in the order.
+void TDataSet::placeRow(Row *row, int from) {
+    auto less = [this](const Row *a, const Row *b) { return rowLess(a, b); };
+    const auto begin = m_order.begin();
+    const bool beforePrev = from > 0 && less(row, m_order[size_t(from - 1)]);
+    const bool afterNext = from + 1 < int(m_order.size()) && less(m_order[size_t(from + 1)], row);
+    if (beforePrev) {
+        const auto to = std::upper_bound(begin, begin + from, row, less);
+        std::rotate(to, begin + from, begin + from + 1);
+    } else if (afterNext) {
+        const auto to = std::lower_bound(begin + from + 1, m_order.end(), row, less);
+        std::rotate(begin + from, begin + from + 1, to);
+    }
+}
+
+void TDataSet::reorder() {
+    if (!Active()) {
+        m_orderColumns = orderColumns();
+        return;
+    }
+    Row *current = currentRow();
+    m_orderColumns = orderColumns();
+    sortRows();
+    if (current)
+        m_cur = positionOf(current);
+    emitRows();
+    emitCurrent();
+}
+
+void TDataSet::reload() {
+    if (!Active())
+        return;
+    const qint64 keep = Bookmark();
+    const int keepPos = m_cur;
+    m_buffer.clear();
+    m_modified = false;
+    m_state = dsBrowse;
+    QVector<Column> cols;
+    std::vector<std::unique_ptr<Row>> rows;
+    m_order.clear();
+    m_rows.clear();
+    m_cur = -1;
+    doOpen(cols, rows);
+    QVector<TField *> byColumn(m_columns.size(), nullptr);
+    for (TField *f : std::as_const(m_fields))
+        byColumn[f->Column()] = f;
+    m_order.reserve(rows.size());
+    for (auto &row : rows) {
+        for (int c = 0; c < row->values.size() && c < byColumn.size(); ++c)
+            if (byColumn[c])
+                row->values[c] = byColumn[c]->fromStorage(row->values[c]);
+        m_order.push_back(row.get());
+        m_rows.emplace(row->id, std::move(row));
+    }
+    sortRows();
+    const auto it = m_rows.find(keep);
+    if (it != m_rows.end())
+        m_cur = positionOf(it->second.get());
+    else
+        m_cur = m_order.empty() ? -1 : std::clamp(keepPos, 0, int(m_order.size()) - 1);
+    m_bof = m_eof = m_order.empty();
+    m_pendingState = true;
+    emitRows();
+    emitCurrent();
+    setState(dsBrowse);
+}
+
+// ---- moves ----
+
+void TDataSet::First() {
+    checkActive();
+    CheckBrowseMode();
+    m_cur = m_order.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_order.empty();
+    emitCurrent();
+}
+
+void TDataSet::Last() {
+    checkActive();
+    CheckBrowseMode();
+    m_cur = int(m_order.size()) - 1;
+    m_eof = true;
+    m_bof = m_order.empty();
+    emitCurrent();
+}
+
+void TDataSet::Next() {
+    checkActive();
+    CheckBrowseMode();
+    m_bof = m_order.empty();
+    if (m_cur + 1 < int(m_order.size())) {
+        ++m_cur;
+        m_eof = false;
+        emitCurrent();
+    } else {
+        m_eof = true;
+    }
+}
+
+void TDataSet::Prior() {
+    checkActive();
+    CheckBrowseMode();
+    m_eof = m_order.empty();
+    if (m_cur > 0) {
+        --m_cur;
+        m_bof = false;
+        emitCurrent();
+    } else {
+        m_bof = true;
+    }
+}
+
+void TDataSet::SetRecNo(int recNo) {
+    checkActive();
+    CheckBrowseMode();
+    if (m_order.empty())
+        return;
+    m_cur = std::clamp(recNo - 1, 0, int(m_order.size()) - 1);
+    m_bof = m_eof = false;
+    emitCurrent();
+}
+
+bool TDataSet::Locate(const QString &fieldName, const QVariant &value) {
+    checkActive();
+    CheckBrowseMode();
+    const TField *field = FieldByName(fieldName);
+    const int c = field->Column();
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        if (locateMatch(field, m_order[i]->values[c], value)) {
+            m_cur = int(i);
+            m_bof = m_eof = false;
+            emitCurrent();
+            return true;
+        }
+    }
+    return false;
+}
+
+qint64 TDataSet::Bookmark() const {
+    const Row *row = currentRow();
+    return row ? row->id : 0;
+}
+
+bool TDataSet::GotoBookmark(qint64 bookmark) {
+    checkActive();
+    CheckBrowseMode();
+    const auto it = m_rows.find(bookmark);
+    if (it == m_rows.end())
+        return false;
+    const int pos = positionOf(it->second.get());
+    if (pos < 0)
+        return false;
+    m_cur = pos;
+    m_bof = m_eof = false;
+    emitCurrent();
+    return true;
+}
+
+// ---- editing ----
+
+void TDataSet::Edit() {
+    checkActive();
+    if (m_state == dsEdit || m_state == dsInsert)
+        return;
+    if (readOnly())
+        fail(QStringLiteral("Cannot modify a read-only data set"));
+    if (m_order.empty()) {
+        Insert();
+        return;
+    }
+    m_buffer = currentRow()->values;
+    m_modified = false;
+    setState(dsEdit);
+}
+
+void TDataSet::Insert() {
+    checkActive();
+    CheckBrowseMode();
+    if (readOnly())
+        fail(QStringLiteral("Cannot modify a read-only data set"));
+    m_buffer = QVector<QVariant>(m_columns.size());
+    m_insertPos = std::max(m_cur, 0);
+    m_modified = false;
+    setState(dsInsert);
+    emitRows();
+    if (AfterInsert) {
+        try {
+            AfterInsert(this);
+        } catch (...) {
+            // A new row the hook could not complete (no key) is not left pending.
+            Cancel();
+            throw;
+        }
+    }
+}
+
+void TDataSet::Post() {
+    checkActive();
+    if (m_state != dsEdit && m_state != dsInsert)
+        return;
+    emit updateRecord();
+    if (BeforePost)
+        BeforePost(this);
+    if (m_state == dsInsert) {
+        const qint64 id = doInsert(m_buffer);
+        auto row = std::make_unique<Row>();
+        row->id = id;
+        row->values = m_buffer;
+        Row *raw = row.get();
+        m_rows[id] = std::move(row);
+        const auto it = std::upper_bound(m_order.begin(), m_order.end(), raw,
+                                         [this](const Row *a, const Row *b) { return rowLess(a, b); });
+        m_cur = int(m_order.insert(it, raw) - m_order.begin());
+    } else {
+        Row *row = currentRow();
+        if (row->values != m_buffer) {
+            doUpdate(row->id, row->values, m_buffer);
+            bool keyChanged = false;
+            for (int c : std::as_const(m_orderColumns))
+                keyChanged = keyChanged || compareValues(row->values[c], m_buffer[c]) != 0;
+            row->values = m_buffer;
+            if (keyChanged) {
+                placeRow(row, m_cur);
+                m_cur = positionOf(row);
+            }
+        }
+    }
+    m_buffer.clear();
+    m_modified = false;
+    m_bof = m_eof = false;
+    setState(dsBrowse);
+    emitRows();
+    emitCurrent();
+    if (AfterPost)
+        AfterPost(this);
+}
+
+void TDataSet::Cancel() {
+    if (m_state != dsEdit && m_state != dsInsert)
+        return;
+    const bool wasInsert = m_state == dsInsert;
+    m_buffer.clear();
+    m_modified = false;
+    setState(dsBrowse);
+    if (wasInsert)
+        emitRows();
+    else
+        emitCurrent();
+}
+
+void TDataSet::Delete() {
+    checkActive();
+    if (m_state == dsInsert) {
+        Cancel();
+        return;
+    }
+    Cancel();
+    if (m_order.empty())
+        fail(QStringLiteral("Cannot perform this operation on an empty data set"));
+    if (readOnly())
+        fail(QStringLiteral("Cannot modify a read-only data set"));
+    Row *row = currentRow();
+    doDelete(row->id);
+    m_order.erase(m_order.begin() + m_cur);
+    m_rows.erase(row->id);
+    if (m_cur >= int(m_order.size()))
+        m_cur = int(m_order.size()) - 1;
+    m_bof = m_eof = m_order.empty();
+    emitRows();
+    emitCurrent();
+}
+
+void TDataSet::CheckBrowseMode() {
+    if (m_state != dsEdit && m_state != dsInsert)
+        return;
+    emit updateRecord();
+    if (m_modified)
+        Post();
+    else
+        Cancel();
+}
+
+QVariant TDataSet::currentValue(int column) const {
+    if (m_state == dsEdit || m_state == dsInsert)
+        return m_buffer.value(column);
+    const Row *row = currentRow();
+    return row ? row->values.value(column) : QVariant();
+}
+
+void TDataSet::setCurrentValue(int column, const QVariant &value) {
+    if (m_state != dsEdit && m_state != dsInsert)
+        fail(QStringLiteral("Not in edit or insert mode"));
+    if (column < 0 || column >= m_buffer.size())
+        return;
+    m_buffer[column] = value;
+    m_modified = true;
+    if (!m_disabled) {
+        for (const TField *f : std::as_const(m_fields))
+            if (f->Column() == column)
+                emit fieldChanged(f->Index());
+    }
+}
+
+qint64 TDataSet::doInsert(const QVector<QVariant> &) {
+    fail(QStringLiteral("Cannot modify a read-only data set"));
+}
+
+void TDataSet::doUpdate(qint64, const QVector<QVariant> &, const QVector<QVariant> &) {
+    fail(QStringLiteral("Cannot modify a read-only data set"));
+}
+
+void TDataSet::doDelete(qint64) { fail(QStringLiteral("Cannot modify a read-only data set")); }
+
+// ---- display ----
+
+int TDataSet::DisplayRowCount() const { return int(m_order.size()) + (m_state == dsInsert ? 1 : 0); }
+
+int TDataSet::DisplayCurrentRow() const { return m_state == dsInsert ? m_insertPos : m_cur; }
+
+QVariant TDataSet::DisplayValue(int displayRow, int fieldIndex) const {
+    const TField *f = FieldAt(fieldIndex);
+    if (!f || displayRow < 0)
+        return {};
+    const int c = f->Column();
+    if (m_state == dsInsert) {
+        if (displayRow == m_insertPos)
+            return m_buffer.value(c);
+        if (displayRow > m_insertPos)
+            --displayRow;
+    } else if (m_state == dsEdit && displayRow == m_cur) {
+        return m_buffer.value(c);
+    }
+    if (displayRow >= int(m_order.size()))
+        return {};
+    return m_order[size_t(displayRow)]->values.value(c);
+}
+
+qint64 TDataSet::DisplayBookmark(int displayRow) const {
+    if (m_state == dsInsert) {
+        if (displayRow == m_insertPos)
+            return 0;
+        if (displayRow > m_insertPos)
+            --displayRow;
+    }
+    if (displayRow < 0 || displayRow >= int(m_order.size()))
+        return 0;
+    return m_order[size_t(displayRow)]->id;
+}
+
+// ---- notifications ----
+
+void TDataSet::DisableControls() { ++m_disabled; }
+
+void TDataSet::EnableControls() {
+    if (m_disabled == 0)
+        return;
+    if (--m_disabled == 0) {
+        const bool rows = m_pendingRows, current = m_pendingCurrent, state = m_pendingState;
+        m_pendingRows = m_pendingCurrent = m_pendingState = false;
+        if (rows)
+            emit rowsChanged();
+        if (current)
+            emit currentChanged();
+        if (state)
+            emit stateChanged();
+    }
+}
+
+void TDataSet::setState(TDataSetState state) {
+    if (m_state == state && !m_pendingState)
+        return;
+    m_state = state;
+    if (m_disabled) {
+        m_pendingState = true;
+        return;
+    }
+    m_pendingState = false;
+    emit stateChanged();
+}
+
+void TDataSet::emitCurrent() {
+    if (m_disabled) {
+        m_pendingCurrent = true;
+        return;
+    }
+    emit currentChanged();
+}
+
+void TDataSet::emitRows() {
+    if (m_disabled) {
+        m_pendingRows = true;
+        return;
+    }
+    emit rowsChanged();
+}

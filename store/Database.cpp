@@ -1,0 +1,289 @@
+#include "store/Database.h"
+
+#include "store/DatabaseError.h"
+#include "store/Table.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+namespace {
+
+QList<TDatabase *> &openDatabases() {
+    static QList<TDatabase *> list;
+    return list;
+}
+
+QString quoted(const QString &name) { return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'); }
+
+} // namespace
+
+QString resolvePathIgnoringCase(const QString &base, const QString &relative) {
+    const QString exact = base.isEmpty() ? relative : QDir(base).filePath(relative);
+    if (QFileInfo::exists(exact))
+        return QDir::cleanPath(exact);
+    QString current;
+    QStringList parts;
+    if (QDir::isAbsolutePath(exact)) {
+        current = QStringLiteral("/");
+        parts = QDir::cleanPath(exact).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    } else {
+        current = QStringLiteral(".");
+        parts = QDir::cleanPath(exact).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    }
+    for (const QString &part : parts) {
+        const QString direct = QDir(current).filePath(part);
+        if (part == QLatin1String(".") || part == QLatin1String("..") || QFileInfo::exists(direct)) {
+            current = direct;
+            continue;
+        }
+        const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QString match;
+        for (const QString &e : entries) {
+            if (QString::compare(e, part, Qt::CaseInsensitive) == 0) {
+                match = e;
+                break;
+            }
+        }
+        if (match.isEmpty())
+            return QDir::cleanPath(exact);
+        current = QDir(current).filePath(match);
+    }
+    return QDir::cleanPath(current);
+}
+
+TDatabase::TDatabase(QObject *owner) : QObject(owner) {}
+
+TDatabase::~TDatabase() {
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
+void TDatabase::SetParams(const QStringList &params) {
+    if (Connected())
+        throw EDatabaseError(QStringLiteral("Cannot change the parameters of an open connection"));
+    m_params = params;
+}
+
+void TDatabase::SetReadOnly(bool readOnly) {
+    if (Connected())
+        throw EDatabaseError(QStringLiteral("Cannot change an open connection to read-only"));
+    m_readOnly = readOnly;
+}
+
+QString TDatabase::Path() const {
+    for (const QString &p : m_params)
+        if (p.startsWith(QLatin1String("Path="), Qt::CaseInsensitive))
+            return p.mid(5);
+    return {};
+}
+
+TDatabase *TDatabase::findByAlias(const QString &alias) {
+    if (alias.isEmpty())
+        return nullptr;
+    for (TDatabase *db : openDatabases())
+        if (QString::compare(db->m_alias, alias, Qt::CaseInsensitive) == 0)
+            return db;
+    return nullptr;
+}
+
+void TDatabase::SetBusyTimeout(int ms) {
+    m_busyTimeoutMs = ms;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, ms);
+}
+
+void TDatabase::Open() {
+    if (Connected())
+        return;
+    const QString path = Path();
+    if (path.isEmpty())
+        throw EDatabaseError(QStringLiteral("Connection %1 has no Path= parameter").arg(m_alias));
+    const QString folder = resolvePathIgnoringCase(QString(), path);
+    if (!QFileInfo(folder).isDir())
+        throw EDatabaseError::inFile(path, QStringLiteral("folder not found"));
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    if (rc != SQLITE_OK) {
+        const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        sqlite3_close(db);
+        throw EDatabaseError::inFile(folder, text);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, m_busyTimeoutMs);
+    m_db = db;
+    m_folder = QFileInfo(folder).absoluteFilePath();
+    m_attached.clear();
+    m_inTransaction = false;
+    openDatabases().append(this);
+}
+
+void TDatabase::Close() {
+    if (!m_db)
+        return;
+    emit aboutToClose();
+    if (m_inTransaction) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_inTransaction = false;
+    }
+    openDatabases().removeAll(this);
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    m_attached.clear();
+}
+
+void TDatabase::checkConnected() const {
+    if (!m_db)
+        throw EDatabaseError(QStringLiteral("Connection %1 is not open").arg(m_alias.isEmpty() ? Path() : m_alias));
+}
+
+void TDatabase::raise(const QString &file) const { raise(file, m_db ? sqlite3_extended_errcode(m_db) : SQLITE_ERROR); }
+
+void TDatabase::raise(const QString &file, int rc) const {
+    QString text = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    if (text.isEmpty() || text == QLatin1String("not an error"))
+        text = QString::fromUtf8(sqlite3_errstr(rc));
+    throw EDatabaseError::inFile(file.isEmpty() ? m_folder : file, text);
+}
+
+QString TDatabase::tableFile(const QString &tableName) const {
+    const QString folder = m_folder.isEmpty() ? resolvePathIgnoringCase(QString(), Path()) : m_folder;
+    const QString wanted = tableName + QLatin1String(".db");
+    const QString exact = QDir(folder).filePath(wanted);
+    if (QFileInfo(exact).isFile())
+        return exact;
+    const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &e : entries)
+        if (QString::compare(e, wanted, Qt::CaseInsensitive) == 0)
+            return QDir(folder).filePath(e);
+    return {};
+}
+
+QString TDatabase::attachTable(const QString &tableName) {
+    checkConnected();
+    const QString schema = tableName;
+    if (m_attached.contains(schema.toLower()))
+        return schema;
+    const QString file = tableFile(tableName);
+    if (file.isEmpty())
+        throw EDatabaseError::inFile(QDir(m_folder).filePath(tableName + QLatin1String(".db")),
+                                     QStringLiteral("table %1 not found").arg(tableName));
+    QString uri = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+    uri += m_readOnly ? QLatin1String("?mode=ro") : QLatin1String("?mode=rw");
+    const QString sql = QStringLiteral("ATTACH DATABASE '%1' AS %2").arg(QString(uri).replace(QLatin1Char('\''), QLatin1String("''")), quoted(schema));
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        raise(file);
+    try {
+        // Reading the schema tells a damaged or foreign file at once.
+        const QString check = QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoted(schema));
+        if (sqlite3_exec(m_db, check.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            raise(file);
+        if (!m_readOnly) {
+            const QString wal = QStringLiteral("PRAGMA %1.journal_mode=WAL").arg(quoted(schema));
+            if (sqlite3_exec(m_db, wal.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+                raise(file);
+            const QString sync = QStringLiteral("PRAGMA %1.synchronous=FULL").arg(quoted(schema));
+            if (sqlite3_exec(m_db, sync.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+                raise(file);
+        }
+    } catch (...) {
+        const QString detach = QStringLiteral("DETACH DATABASE %1").arg(quoted(schema));
+        sqlite3_exec(m_db, detach.toUtf8().constData(), nullptr, nullptr, nullptr);
+        throw;
+    }
+    m_attached.append(schema.toLower());
+    return schema;
+}
+
+sqlite3_stmt *TDatabase::prepare(const QString &sql) {
+    checkConnected();
+    const QByteArray text = sql.toUtf8();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        sqlite3_stmt *stmt = nullptr;
+        const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr);
+        if (rc == SQLITE_OK)
+            return stmt;
+        sqlite3_finalize(stmt);
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+        static const QLatin1String noTable("no such table: ");
+        if (message.startsWith(noTable)) {
+            QString name = message.mid(noTable.size());
+            if (name.contains(QLatin1Char('.')))
+                name = name.section(QLatin1Char('.'), -1);
+            if (!m_attached.contains(name.toLower()) && !tableFile(name).isEmpty()) {
+                attachTable(name);
+                continue;
+            }
+            throw EDatabaseError::inFile(QDir(m_folder).filePath(name + QLatin1String(".db")),
+                                         QStringLiteral("table %1 not found").arg(name));
+        }
+        raise(m_folder, rc);
+    }
+    raise(m_folder);
+}
+
+void TDatabase::exec(const QString &sql) {
+    sqlite3_stmt *stmt = prepare(sql);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        raise(m_folder, rc);
+}
+
+void TDatabase::StartTransaction() {
+    checkConnected();
+    if (m_inTransaction)
+        throw EDatabaseError::inFile(m_folder, QStringLiteral("a transaction is already active"));
+    if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        raise(m_folder);
+    m_inTransaction = true;
+}
+
+void TDatabase::Commit() {
+    checkConnected();
+    if (!m_inTransaction)
+        return;
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        // A commit that fails (disk full, lock) leaves nothing half written: roll the rest back.
+        const QString text = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_inTransaction = false;
+        if (AfterTransaction)
+            AfterTransaction(false);
+        throw EDatabaseError::inFile(m_folder, text);
+    }
+    m_inTransaction = false;
+    if (AfterTransaction)
+        AfterTransaction(true);
+}
+
+void TDatabase::Rollback() {
+    checkConnected();
+    if (!m_inTransaction)
+        return;
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_inTransaction = false;
+    if (AfterTransaction)
+        AfterTransaction(false);
+}
+
+void SaveTableChanges(TTable *table) {
+    if (!table || !table->Active())
+        return;
+    TDatabase *db = table->database();
+    if (!db || !db->Connected() || db->InTransaction() || db->ReadOnly())
+        return;
+    // Every post is committed already; fold the log into the table file so a copy of the file alone is whole.
+    const QString schema = table->schemaName();
+    if (schema.isEmpty())
+        return;
+    sqlite3_wal_checkpoint_v2(db->handle(), schema.toUtf8().constData(), SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                              nullptr);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+/// A connection to a folder of table files: each table is one SQLite file `<folder>/<Table>.db` holding a
+/// table of that name. Table files are attached on first use, so SQL names tables as usual.
+///
+/// Outside a transaction every write is committed at once (WAL journal, full sync).
+class TDatabase : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString AliasName READ AliasName WRITE SetAliasName)
+    Q_PROPERTY(QStringList Params READ Params WRITE SetParams)
+    Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
+
+public:
+    explicit TDatabase(QObject *owner = nullptr);
+    ~TDatabase() override;
+
+    const QString &AliasName() const { return m_alias; }
+    void SetAliasName(const QString &alias) { m_alias = alias; }
+    /// "Path=<folder>" first; further entries are kept but not read.
+    const QStringList &Params() const { return m_params; }
+    void SetParams(const QStringList &params);
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool readOnly);
+    /// The folder of the "Path=" parameter, as given.
+    QString Path() const;
+    /// The folder actually opened (found regardless of the case of its name); valid while connected.
+    const QString &Folder() const { return m_folder; }
+
+    void Open();
+    void Close();
+    bool Connected() const { return m_db != nullptr; }
+
+    /// Milliseconds a write waits for another connection's lock before failing.
+    void SetBusyTimeout(int ms);
+
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+    bool InTransaction() const { return m_inTransaction; }
+
+    /// The file of a table in this folder, found regardless of case; empty when there is none.
+    QString tableFile(const QString &tableName) const;
+    /// Attaches a table's file (once) and returns the schema name SQL reaches it by.
+    QString attachTable(const QString &tableName);
+
+    /// Prepares a statement, attaching table files the SQL names on the way. Raises on failure.
+    sqlite3_stmt *prepare(const QString &sql);
+    /// Runs a statement without result rows.
+    void exec(const QString &sql);
+    sqlite3 *handle() const { return m_db; }
+
+    /// Raises the engine's current error for the given file.
+    [[noreturn]] void raise(const QString &file) const;
+    [[noreturn]] void raise(const QString &file, int rc) const;
+
+    /// Called after every transaction ends (commit or rollback) with the outcome.
+    std::function<void(bool committed)> AfterTransaction;
+
+    /// The open connection with this alias, or null.
+    static TDatabase *findByAlias(const QString &alias);
+
+signals:
+    /// The connection is about to close: data sets on it close first.
+    void aboutToClose();
+
+private:
+    void checkConnected() const;
+
+    QString m_alias;
+    QStringList m_params;
+    bool m_readOnly = false;
+    QString m_folder;
+    sqlite3 *m_db = nullptr;
+    QStringList m_attached; // schema names, lower case
+    bool m_inTransaction = false;
+    int m_busyTimeoutMs = 2000;
+};
+
+/// Writes a table's buffered changes to disk. Posts outside a transaction are already committed, so this moves
+/// the write-ahead log into the table file; inside a transaction the commit at its end does the work.
+class TTable;
+void SaveTableChanges(TTable *table);
+
+/// Finds `relative` below `base`, matching each component regardless of case when the exact name does not
+/// exist. Returns the path with the names as they are on disk, or the exact path when nothing matches.
+QString resolvePathIgnoringCase(const QString &base, const QString &relative);

@@ -1,0 +1,236 @@
+#include "store/HelpTopicStore.h"
+
+#include "store/Database.h"
+#include "store/DatabaseError.h"
+#include "store/HelpData.h"
+#include "store/Query.h"
+#include "store/Table.h"
+
+#include <QDir>
+
+#include <limits>
+
+QString PadOutlineNumber(const QString &number) {
+    QString s = number + QLatin1Char('.');
+    QString result;
+    int dot;
+    while ((dot = int(s.indexOf(QLatin1Char('.')))) >= 0) {
+        const QString c = s.left(dot);
+        if (c.size() == 1)
+            result += QLatin1Char('0') + c + QLatin1Char('.');
+        else
+            result += c + QLatin1Char('.');
+        s = s.mid(dot + 1, 999);
+    }
+    return result;
+}
+
+HelpTopicStore::HelpTopicStore(QObject *parent)
+    : QObject(parent), DatabaseHelp(new TDatabase(this)), TableHelp(new TTable(this)), QueryHelp(new TQuery(this)),
+      SzulopontQuery(new TQuery(this)), KeresQuery(new TQuery(this)) {
+    DatabaseHelp->setObjectName(QStringLiteral("DatabaseHelp"));
+    DatabaseHelp->SetAliasName(QStringLiteral("DBhelp"));
+
+    TableHelp->setObjectName(QStringLiteral("TableHelp"));
+    TableHelp->SetDatabase(DatabaseHelp);
+    TableHelp->SetTableName(HelpData::TableName);
+    TableHelp->SetIndexFieldNames(HelpData::OrderDisplay);
+    TableHelp->SetFieldDefs(HelpData::editorFields());
+    TableHelp->AfterInsert = [this](TDataSet *ds) { TableHelpAfterInsert(ds); };
+    TableHelp->BeforePost = [this](TDataSet *ds) { TableHelpBeforePost(ds); };
+    TableHelp->AfterPost = [this](TDataSet *ds) { TableHelpAfterPost(ds); };
+
+    QueryHelp->setObjectName(QStringLiteral("QueryHelp"));
+    QueryHelp->SetDatabase(DatabaseHelp);
+    QueryHelp->SetSQL(HelpData::queryHelpSql());
+
+    SzulopontQuery->setObjectName(QStringLiteral("SzulopontQuery"));
+    SzulopontQuery->SetDatabase(DatabaseHelp);
+    SzulopontQuery->SetSQL(HelpData::szulopontQuerySql());
+    SzulopontQuery->SetFieldDefs(HelpData::queryFields());
+
+    KeresQuery->setObjectName(QStringLiteral("KeresQuery"));
+    KeresQuery->SetDatabase(DatabaseHelp);
+    KeresQuery->SetSQL(HelpData::keresQuerySql());
+    KeresQuery->SetFieldDefs(HelpData::queryFields());
+}
+
+HelpTopicStore::~HelpTopicStore() = default;
+
+void HelpTopicStore::open(const QString &startDir) {
+    DatabaseHelp->Close();
+    DatabaseHelp->SetParams({QStringLiteral("Path=") + QDir(startDir).filePath(QStringLiteral("Help"))});
+    DatabaseHelp->Open();
+    TableHelp->SetIndexFieldNames(HelpData::OrderDisplay);
+    TableHelp->Open();
+}
+
+void HelpTopicStore::close() { DatabaseHelp->Close(); }
+
+void HelpTopicStore::TableHelpAfterInsert(TDataSet *) {
+    QueryHelp->Close();
+    QueryHelp->Open();
+    const qint64 largest = QueryHelp->FieldByName(QStringLiteral("MAX OF KOD"))->AsLargeInt();
+    QueryHelp->Close();
+    if (largest >= std::numeric_limits<qint32>::max())
+        throw EDatabaseError::inFile(TableHelp->sourceName(), QStringLiteral("no free topic key is left"));
+    TableHelp->FieldByName(QStringLiteral("KOD"))->SetAsInteger(largest + 1);
+}
+
+void HelpTopicStore::TableHelpBeforePost(TDataSet *) {
+    TField *leaf = TableHelp->FieldByName(QStringLiteral("VEGPONT"));
+    if (leaf->IsNull())
+        leaf->SetAsBoolean(false);
+}
+
+void HelpTopicStore::TableHelpAfterPost(TDataSet *) { SaveTableChanges(TableHelp); }
+
+// Runs a pass as one transaction with the grid detached and the busy cursor shown. On any error the
+// table is read back as it was before the pass, the window is restored and the error goes on.
+void HelpTopicStore::runPass(const std::function<void()> &body) {
+    TableHelp->CheckBrowseMode();
+    if (BeginBusy)
+        BeginBusy();
+    if (DetachGrid)
+        DetachGrid();
+    TableHelp->DisableControls();
+    const qint64 bookmark = TableHelp->Bookmark();
+    try {
+        DatabaseHelp->StartTransaction();
+        body();
+        DatabaseHelp->Commit();
+    } catch (...) {
+        DatabaseHelp->Rollback();
+        try {
+            TableHelp->Cancel();
+            if (TableHelp->IndexFieldNames() != HelpData::OrderDisplay)
+                TableHelp->SetIndexFieldNames(HelpData::OrderDisplay);
+            TableHelp->Refresh();
+            TableHelp->GotoBookmark(bookmark);
+        } catch (...) {
+        }
+        TableHelp->EnableControls();
+        if (AttachGrid)
+            AttachGrid();
+        if (EndBusy)
+            EndBusy();
+        throw;
+    }
+    TableHelp->EnableControls();
+    if (AttachGrid)
+        AttachGrid();
+    if (EndBusy)
+        EndBusy();
+}
+
+void HelpTopicStore::RenumberOutline(bool ReparentChildren) {
+    TTable *t = TableHelp;
+    if (!t->Active())
+        t->Open();
+    // Without the parent order siblings would not be adjacent; stop before anything changes.
+    if (!t->HasIndexOn(HelpData::OrderParent))
+        throw EDatabaseError::inFile(t->sourceName(),
+                                     QStringLiteral("index on %1 not found").arg(HelpData::OrderParent));
+    runPass([this, t, ReparentChildren] {
+        TField *kodF = t->FieldByName(QStringLiteral("KOD"));
+        TField *szuloF = t->FieldByName(QStringLiteral("SZULO"));
+        TField *ertekF = t->FieldByName(QStringLiteral("ERTEK"));
+        TField *sorszamF = t->FieldByName(QStringLiteral("SORSZAM"));
+        TField *szovF = t->FieldByName(QStringLiteral("SORSZAMSZOV"));
+        TField *melysegF = t->FieldByName(QStringLiteral("MELYSEG"));
+        TField *markF = t->FieldByName(QStringLiteral("TEMPPONT"));
+        TField *leafF = t->FieldByName(QStringLiteral("VEGPONT"));
+
+        const qint32 startKod = kodF->AsInteger();
+
+        // Clear the marks of the last pass.
+        t->First();
+        while (!t->Eof()) {
+            t->Edit();
+            markF->Clear();
+            t->Post();
+            t->Next();
+        }
+
+        t->SetIndexFieldNames(HelpData::OrderParent);
+        t->First();
+        qint32 n = 1;
+        QString previous = QStringLiteral("0");
+        bool firstRow = true;
+        while (!t->Eof()) {
+            const QString szulo = szuloF->AsString();
+            if (firstRow || szulo != previous) {
+                n = 1;
+                previous = szulo;
+                firstRow = false;
+            }
+            t->Edit();
+            sorszamF->SetAsInteger(n);
+            const QString number = szulo.isEmpty() ? QString::number(n) : szulo + QLatin1Char('.') + QString::number(n);
+            const QString old = ertekF->AsString();
+            ertekF->SetAsString(number);
+            // Depth counts the components of the parent number, so numbers of any width give the right depth.
+            melysegF->SetAsInteger(szulo.isEmpty() ? 1 : szulo.count(QLatin1Char('.')) + 2);
+            szovF->SetAsString(PadOutlineNumber(ertekF->AsString()));
+            t->Post();
+            n = n == std::numeric_limits<qint32>::max() ? n : n + 1;
+
+            // Carry the subtree along. A topic never numbered before has no subtree to carry; a sibling whose
+            // number merely begins with the old number (2 versus 20) is not part of it.
+            if (ReparentChildren && number != old && !old.isEmpty() && !leafF->AsBoolean()) {
+                const qint64 here = t->Bookmark();
+                const QString prefix = old + QLatin1Char('.');
+                const int cut = int(old.size());
+                QList<qint64> subtree;
+                for (; !t->Eof(); t->Next()) {
+                    const QString s = szuloF->AsString();
+                    if ((s == old || s.startsWith(prefix)) && markF->AsString() != QLatin1String("1"))
+                        subtree << t->Bookmark();
+                }
+                for (qint64 row : std::as_const(subtree)) {
+                    t->GotoBookmark(row);
+                    const QString s = szuloF->AsString();
+                    t->Edit();
+                    szuloF->SetAsString(number + s.mid(cut));
+                    markF->SetAsString(QStringLiteral("1"));
+                    t->Post();
+                }
+                t->GotoBookmark(here);
+            }
+            t->Next();
+        }
+
+        t->SetIndexFieldNames(HelpData::OrderDisplay);
+        t->Locate(QStringLiteral("KOD"), startKod);
+        markLeavesInPass();
+    });
+}
+
+void HelpTopicStore::markLeavesInPass() {
+    TTable *t = TableHelp;
+    if (DetachGrid)
+        DetachGrid();
+    TField *kodF = t->FieldByName(QStringLiteral("KOD"));
+    TField *melysegF = t->FieldByName(QStringLiteral("MELYSEG"));
+    TField *leafF = t->FieldByName(QStringLiteral("VEGPONT"));
+    const qint32 startKod = kodF->AsInteger();
+    t->Last();
+    qint32 following = 0;
+    while (!t->Bof()) {
+        const qint32 depth = melysegF->AsInteger();
+        t->Edit();
+        leafF->SetAsBoolean(following <= depth);
+        t->Post();
+        following = melysegF->AsInteger();
+        t->Prior();
+    }
+    t->Locate(QStringLiteral("KOD"), startKod);
+    if (AttachGrid)
+        AttachGrid();
+}
+
+void HelpTopicStore::MarkLeaves() {
+    if (!TableHelp->Active())
+        TableHelp->Open();
+    runPass([this] { markLeavesInPass(); });
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class TDatabase;
+class TDataSet;
+class TQuery;
+class TTable;
+
+/// The sort text of an outline number: one-character components get a leading "0", each component ends
+/// with "." (1.2 -> 01.02., 10.3 -> 10.03., an empty number -> ".").
+QString PadOutlineNumber(const QString &number);
+
+/// The editor's side of the help topic table: its read-write connection, table and queries, the record
+/// hooks that give new topics their key and save every post, and the two outline passes.
+///
+/// A renumber pass with its leaf pass is one transaction: it either completes or leaves the table exactly
+/// as it was. Windows take part through the callbacks only (detach the grid, show the busy cursor).
+class HelpTopicStore : public QObject {
+    Q_OBJECT
+
+public:
+    explicit HelpTopicStore(QObject *parent = nullptr);
+    ~HelpTopicStore() override;
+
+    TDatabase *DatabaseHelp;
+    TTable *TableHelp;
+    TQuery *QueryHelp;
+    TQuery *SzulopontQuery;
+    TQuery *KeresQuery;
+
+    /// Points the connection at `<startDir>/Help` and opens the table in display order.
+    void open(const QString &startDir);
+    void close();
+
+    /// Derives every topic's number, ordinal, depth and sort text from the parent numbers; with
+    /// ReparentChildren, a renumbered topic's subtree follows it. Ends with the leaf pass.
+    void RenumberOutline(bool ReparentChildren);
+    /// Sets every row's leaf flag from the depths in display order.
+    void MarkLeaves();
+
+    // Record hooks of TableHelp.
+    void TableHelpAfterInsert(TDataSet *dataSet);
+    void TableHelpBeforePost(TDataSet *dataSet);
+    void TableHelpAfterPost(TDataSet *dataSet);
+
+    // What a window does around a pass: the grid stops redrawing, the busy cursor shows.
+    std::function<void()> DetachGrid;
+    std::function<void()> AttachGrid;
+    std::function<void()> BeginBusy;
+    std::function<void()> EndBusy;
+
+private:
+    void markLeavesInPass();
+    void runPass(const std::function<void()> &body);
+};

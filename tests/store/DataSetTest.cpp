@@ -1,0 +1,3 @@
+#include "store/DatabaseError.h"
+#include <gtest/gtest.h>
+TEST(Placeholder, Builds) { SUCCEED(); }
