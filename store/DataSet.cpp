@@ -24,6 +24,17 @@ int typeRank(const QVariant &v) {
 
 // Order of index keys: null first, then numbers, date-times, texts (binary) and bytes.
 int compareValues(const QVariant &a, const QVariant &b) {
+    // The common cases of an index key, without copying either value.
+    const int ta = a.typeId(), tb = b.typeId();
+    if (ta == tb) {
+        if (ta == QMetaType::QString)
+            return QString::compare(*static_cast<const QString *>(a.constData()),
+                                    *static_cast<const QString *>(b.constData()), Qt::CaseSensitive);
+        if (ta == QMetaType::LongLong) {
+            const qint64 x = *static_cast<const qint64 *>(a.constData()), y = *static_cast<const qint64 *>(b.constData());
+            return x < y ? -1 : (x > y ? 1 : 0);
+        }
+    }
     const int ra = typeRank(a), rb = typeRank(b);
     if (ra != rb)
         return ra < rb ? -1 : 1;
@@ -422,7 +433,8 @@ void TDataSet::Post() {
         m_rows[id] = std::move(row);
         const auto it = std::upper_bound(m_order.begin(), m_order.end(), raw,
                                          [this](const Row *a, const Row *b) { return rowLess(a, b); });
-        m_cur = int(m_order.insert(it, raw) - m_order.begin());
+        const auto placed = m_order.insert(it, raw); // may reallocate: take begin() afterwards
+        m_cur = int(placed - m_order.begin());
     } else {
         Row *row = currentRow();
         if (row->values != m_buffer) {
@@ -492,11 +504,12 @@ void TDataSet::CheckBrowseMode() {
         Cancel();
 }
 
-QVariant TDataSet::currentValue(int column) const {
+const QVariant &TDataSet::currentValue(int column) const {
+    static const QVariant null;
     if (m_state == dsEdit || m_state == dsInsert)
-        return m_buffer.value(column);
+        return column >= 0 && column < m_buffer.size() ? m_buffer.at(column) : null;
     const Row *row = currentRow();
-    return row ? row->values.value(column) : QVariant();
+    return row && column >= 0 && column < row->values.size() ? row->values.at(column) : null;
 }
 
 void TDataSet::setCurrentValue(int column, const QVariant &value) {

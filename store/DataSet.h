@@ -96,7 +96,7 @@ public:
     qint64 DisplayBookmark(int displayRow) const;
 
     // Used by fields.
-    QVariant currentValue(int column) const;
+    const QVariant &currentValue(int column) const;
     void setCurrentValue(int column, const QVariant &value);
     /// The file or source the data set reads, for messages.
     virtual QString sourceName() const = 0;

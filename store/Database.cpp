@@ -183,7 +183,9 @@ QString TDatabase::attachTable(const QString &tableName) {
         const QString check = QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoted(schema));
         if (sqlite3_exec(m_db, check.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
             raise(file);
-        if (!m_readOnly) {
+        // A write-protected file opens for reading; its writes fail later with the engine's text.
+        const bool writable = sqlite3_db_readonly(m_db, schema.toUtf8().constData()) == 0;
+        if (!m_readOnly && writable) {
             const QString wal = QStringLiteral("PRAGMA %1.journal_mode=WAL").arg(quoted(schema));
             if (sqlite3_exec(m_db, wal.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
                 raise(file);

@@ -101,7 +101,7 @@ QString TField::ClassName() const {
 
 QVariant TField::Value() const { return m_dataSet->currentValue(m_column); }
 
-bool TField::IsNull() const { return Value().isNull(); }
+bool TField::IsNull() const { return m_dataSet->currentValue(m_column).isNull(); }
 
 QString TField::textOf(const QVariant &v) const {
     if (v.isNull())
@@ -127,7 +127,12 @@ QString TField::textOf(const QVariant &v) const {
     }
 }
 
-QString TField::AsString() const { return textOf(Value()); }
+QString TField::AsString() const {
+    const QVariant &v = m_dataSet->currentValue(m_column);
+    if (v.typeId() == QMetaType::QString)
+        return *static_cast<const QString *>(v.constData());
+    return textOf(v);
+}
 
 void TField::conversionError(const QString &text, const char *kind) const {
     throw EDatabaseError(QStringLiteral("'%1' is not a valid %2 value for field '%3'")
@@ -135,7 +140,9 @@ void TField::conversionError(const QString &text, const char *kind) const {
 }
 
 qint64 TField::AsLargeInt() const {
-    const QVariant v = Value();
+    const QVariant &v = m_dataSet->currentValue(m_column);
+    if (v.typeId() == QMetaType::LongLong)
+        return *static_cast<const qint64 *>(v.constData());
     if (v.isNull())
         return 0;
     switch (v.typeId()) {

@@ -181,11 +181,17 @@ void HelpTopicStore::RenumberOutline(bool ReparentChildren) {
                 const qint64 here = t->Bookmark();
                 const QString prefix = old + QLatin1Char('.');
                 const int cut = int(old.size());
+                // In this order the parents that begin with the old number form one run; the walk can stop
+                // at the first parent beyond it.
                 QList<qint64> subtree;
                 for (; !t->Eof(); t->Next()) {
                     const QString s = szuloF->AsString();
-                    if ((s == old || s.startsWith(prefix)) && markF->AsString() != QLatin1String("1"))
-                        subtree << t->Bookmark();
+                    if (s == old || s.startsWith(prefix)) {
+                        if (markF->AsString() != QLatin1String("1"))
+                            subtree << t->Bookmark();
+                    } else if (!s.isEmpty() && QString::compare(s, old, Qt::CaseSensitive) > 0 && !s.startsWith(old)) {
+                        break;
+                    }
                 }
                 for (qint64 row : std::as_const(subtree)) {
                     t->GotoBookmark(row);
@@ -233,4 +239,64 @@ void HelpTopicStore::MarkLeaves() {
     if (!TableHelp->Active())
         TableHelp->Open();
     runPass([this] { markLeavesInPass(); });
+}
+
+QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
+    TTable *t = TableHelp;
+    if (!t->Active())
+        t->Open();
+    t->CheckBrowseMode();
+    // Check the shape first, so a bad outline adds nothing.
+    int previous = 0;
+    for (const NewTopic &topic : topics) {
+        if (topic.level < 1 || topic.level > previous + 1)
+            throw EDatabaseError::inFile(t->sourceName(),
+                                         QStringLiteral("topic \"%1\" is more than one level below the topic before it")
+                                             .arg(topic.title));
+        previous = topic.level;
+    }
+    // Parents are numbered as the renumber pass will number them: new top-level topics follow the existing ones.
+    int topCount = 0;
+    {
+        TField *szulo = t->FieldByName(QStringLiteral("SZULO"));
+        for (t->First(); !t->Eof(); t->Next())
+            topCount += szulo->IsNull();
+    }
+    QList<qint32> keys;
+    QStringList path;     // number of the latest topic at each level
+    QList<int> childCount; // children given so far to the latest topic at each level
+    DatabaseHelp->StartTransaction();
+    try {
+        for (const NewTopic &topic : topics) {
+            const int level = topic.level;
+            path = path.mid(0, level - 1);
+            childCount = childCount.mid(0, level - 1); // the new topic has no children yet
+            childCount << 0;
+            const QString parent = level == 1 ? QString() : path.last();
+            const int ordinal = level == 1 ? ++topCount : ++childCount[level - 2];
+            const QString number = parent.isEmpty() ? QString::number(ordinal) : parent + QLatin1Char('.') + QString::number(ordinal);
+            path << number;
+            t->Insert();
+            t->FieldByName(QStringLiteral("SZULO"))->SetAsString(parent);
+            t->FieldByName(QStringLiteral("MELYSEG"))->SetAsInteger(level);
+            t->FieldByName(QStringLiteral("TEMAKOR"))->SetAsString(topic.title);
+            t->FieldByName(QStringLiteral("WORDS"))->SetAsString(topic.words);
+            if (topic.hasHelpContext)
+                t->FieldByName(QStringLiteral("HELPCONTEXT"))->SetAsInteger(topic.helpContext);
+            t->FieldByName(QStringLiteral("HELPHTML"))->SetAsString(topic.page);
+            if (t->FieldByName(QStringLiteral("SZULO"))->AsString() != parent)
+                throw EDatabaseError::inFile(t->sourceName(),
+                                             QStringLiteral("the outline is too deep: number %1 does not fit").arg(number));
+            keys << t->FieldByName(QStringLiteral("KOD"))->AsInteger();
+            t->Post();
+        }
+        DatabaseHelp->Commit();
+    } catch (...) {
+        DatabaseHelp->Rollback();
+        t->Cancel();
+        t->Refresh();
+        throw;
+    }
+    RenumberOutline(false);
+    return keys;
 }

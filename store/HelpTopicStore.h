@@ -19,6 +19,16 @@ QString PadOutlineNumber(const QString &number);
 ///
 /// A renumber pass with its leaf pass is one transaction: it either completes or leaves the table exactly
 /// as it was. Windows take part through the callbacks only (detach the grid, show the busy cursor).
+/// A topic to add at the end of the outline: its level (1 = top) relative to the topics added with it.
+struct NewTopic {
+    int level = 1;
+    QString title;
+    QString words;
+    qint32 helpContext = 0;
+    bool hasHelpContext = false;
+    QString page;
+};
+
 class HelpTopicStore : public QObject {
     Q_OBJECT
 
@@ -41,6 +51,10 @@ public:
     void RenumberOutline(bool ReparentChildren);
     /// Sets every row's leaf flag from the depths in display order.
     void MarkLeaves();
+
+    /// Adds a whole outline after the last top-level topic in one transaction, then renumbers. Each topic's
+    /// level is at most one deeper than the topic before it. Returns the new keys in order.
+    QList<qint32> AppendOutline(const QList<NewTopic> &topics);
 
     // Record hooks of TableHelp.
     void TableHelpAfterInsert(TDataSet *dataSet);
