@@ -1,45 +1,34 @@
-#include "store/DatabaseError.h"
-#include "store/HelpTopicStore.h"
-#include "store/Table.h"
+#include "app/Main.h"
+#include "app/Tavik.h"
+#include "app/TavikPrint.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QHeaderView>
-#include <QMainWindow>
+#include <QFont>
 #include <QMessageBox>
-#include <QTableWidget>
 
-// A plain window over the outline until the editor window replaces it.
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    if (argc > 1 && !QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) {
-        QMessageBox::critical(nullptr, QStringLiteral("TavikEditor"),
-                              QStringLiteral("%1: folder not found").arg(QString::fromLocal8Bit(argv[1])));
+    // The windows are drawn in "MS Sans Serif"; where it is not installed, the closest sans face stands in.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1 && !QDir::setCurrent(args[1])) {
+        QMessageBox::critical(nullptr, QApplication::applicationName(), QStringLiteral("%1: folder not found").arg(args[1]));
         return 1;
     }
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("TavikEditor v1.0"));
-    auto *grid = new QTableWidget(&window);
-    grid->setColumnCount(3);
-    grid->setHorizontalHeaderLabels({QStringLiteral("Sorszám"), QStringLiteral("Témakör"), QStringLiteral("WORDS")});
-    grid->horizontalHeader()->setStretchLastSection(true);
-    window.setCentralWidget(grid);
-    HelpTopicStore store;
-    try {
-        store.open(QDir::currentPath());
-        TTable *t = store.TableHelp;
-        for (t->First(); !t->Eof(); t->Next()) {
-            const int row = grid->rowCount();
-            grid->insertRow(row);
-            grid->setItem(row, 0, new QTableWidgetItem(t->FieldByName(QStringLiteral("SORSZAMSZOV"))->AsString()));
-            grid->setItem(row, 1, new QTableWidgetItem(t->FieldByName(QStringLiteral("TEMAKOR"))->AsString()));
-            grid->setItem(row, 2, new QTableWidgetItem(t->FieldByName(QStringLiteral("WORDS"))->AsString()));
-        }
-    } catch (const EDatabaseError &e) {
-        QMessageBox::critical(&window, QStringLiteral("TavikEditor"), e.message());
-    }
-    window.resize(656, 567);
-    window.show();
+    // Start-up order: the editor (main window), the viewer (hidden), the manual report (never shown).
+    auto *FormEdit = new TFormEdit();
+    auto *FormTavik = new TFormTavik();
+    auto *FolvexTavik = new TFolvexTavik(&app);
+    Q_UNUSED(FolvexTavik);
+    FormEdit->FormTavik = FormTavik;
+    // Closing the editor frees it and ends the program; the other windows go with it.
+    QObject::connect(FormEdit, &QObject::destroyed, &app, [FormTavik] {
+        delete FormTavik;
+        QApplication::quit();
+    });
+    FormEdit->show();
     return app.exec();
 }

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "store/DataSet.h"
+
+#include <QAbstractTableModel>
+#include <QLineEdit>
+#include <QPointer>
+
+
+/// A data set as a grid model: the visible fields as columns, the rows in the data set's order with the
+/// pending insert or edit shown in place. Reading a cell never moves the cursor or touches the engine.
+/// Detached, the model stops following the data set (a long pass does not redraw the grid row by row).
+class TDataSource : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit TDataSource(TDataSet *dataSet, QObject *parent = nullptr);
+
+    TDataSet *DataSet() const { return m_dataSet; }
+    void Detach();
+    void Attach();
+    bool Attached() const { return m_attached; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    /// The field shown in a column.
+    TField *fieldOfColumn(int column) const;
+    /// The depth of the topic in a row (MELYSEG), 0 when the data set has no such field.
+    int depthOfRow(int row) const;
+
+signals:
+    /// The data set's current row changed (or the rows were redone): the grid selects it.
+    void currentRowChanged(int row);
+
+private:
+    void rebuildColumns();
+    void reset();
+
+    QPointer<TDataSet> m_dataSet;
+    QList<int> m_columns; // field indexes of the visible fields
+    int m_depthField = -1;
+    bool m_attached = true;
+};
+
+/// An edit bound to one field of a data set's current row: typing puts the row in edit state, the text is
+/// written to the field before a post (or when the edit loses the focus), and the edit follows the row.
+class TDBEdit : public QLineEdit {
+    Q_OBJECT
+
+public:
+    TDBEdit(QWidget *parent = nullptr);
+    void bind(TDataSet *dataSet, const QString &fieldName);
+    TField *field() const;
+    /// Where a failure to start editing or to write the field goes.
+    std::function<void(const QString &)> OnError;
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void load();
+    void applyFieldRules();
+    void write();
+    void userEdited();
+
+    QPointer<TDataSet> m_dataSet;
+    QString m_fieldName;
+    bool m_modified = false;
+    bool m_loading = false;
+    bool m_rulesApplied = false;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+
+/// The small pictures of the tool buttons, drawn in code so the program carries no picture files.
+namespace Icons {
+QIcon deleteIcon();
+QIcon cancelIcon();
+QIcon insertIcon();
+QIcon postIcon();
+QIcon openIcon();
+QIcon printIcon();
+} // namespace Icons

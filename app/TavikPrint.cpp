@@ -1,0 +1,3 @@
+#include "app/TavikPrint.h"
+
+TFolvexTavik::TFolvexTavik(QObject *parent) : QObject(parent) { setObjectName(QStringLiteral("FolvexTavik")); }

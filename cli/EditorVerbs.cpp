@@ -1,0 +1,121 @@
+// Verbs that run the editor's commands on a help folder: insert, edit, delete.
+#include "cli/Cli.h"
+
+#include "store/Dialogs.h"
+#include "store/HelpEditor.h"
+#include "store/HelpTopicStore.h"
+#include "store/Table.h"
+
+#include <QFileInfo>
+
+using namespace cli;
+
+namespace {
+
+// The editor's boxes on the command line: messages are refusals (the command fails with their text), every
+// question is answered yes.
+class CliDialogs : public Dialogs {
+public:
+    void message(const QString &, const QString &text) override { refusal = text; }
+    void plainMessage(const QString &text) override { refusal = text; }
+    bool confirm(const QString &, const QString &) override { return true; }
+    void error(const QString &text) override { refusal = text; }
+    QString chooseFile(const QString &, const QString &) override { return {}; }
+    QString refusal;
+};
+
+struct Session {
+    explicit Session(const QString &dir) : startDir(QFileInfo(dir).absoluteFilePath()), editor(&store, &dialogs, startDir) {
+        helpFolder(dir);
+        store.open(startDir);
+    }
+    void locate(const QString &kodText) {
+        bool ok = false;
+        const int kod = kodText.toInt(&ok);
+        if (!ok)
+            throw CliError(QStringLiteral("'%1' is not a topic key").arg(kodText));
+        if (!store.TableHelp->Locate(QStringLiteral("KOD"), kod))
+            throw CliError(QStringLiteral("no topic with key %1").arg(kod));
+    }
+    void refuseIfRefused() const {
+        if (!dialogs.refusal.isEmpty())
+            throw CliError(dialogs.refusal);
+    }
+    // The fields a user types, then the page as the page choice stores it.
+    void fill(const Args &args) {
+        TTable *t = store.TableHelp;
+        if (args.has(QStringLiteral("title")))
+            t->FieldByName(QStringLiteral("TEMAKOR"))->SetAsString(args.value(QStringLiteral("title")));
+        if (args.has(QStringLiteral("words")))
+            t->FieldByName(QStringLiteral("WORDS"))->SetAsString(args.value(QStringLiteral("words")));
+        if (args.has(QStringLiteral("context")))
+            t->FieldByName(QStringLiteral("HELPCONTEXT"))->SetAsString(args.value(QStringLiteral("context")));
+        if (args.has(QStringLiteral("page")))
+            editor.SetPage(args.value(QStringLiteral("page")));
+    }
+
+    QString startDir;
+    HelpTopicStore store;
+    CliDialogs dialogs;
+    HelpEditor editor;
+};
+
+const QStringList kFieldOptions = {QStringLiteral("title"), QStringLiteral("words"), QStringLiteral("context"),
+                                   QStringLiteral("page")};
+
+int insertVerb(const QStringList &argv) {
+    const Args args(argv, {QStringLiteral("top")}, QStringList(kFieldOptions) << QStringLiteral("under"));
+    const char *usage = "insert DIR (--under KOD | --top) --title T [--words W] [--context N] [--page FILE]";
+    args.expectPositional(1, 1, usage);
+    if (args.flag(QStringLiteral("top")) == args.has(QStringLiteral("under")) || !args.has(QStringLiteral("title")))
+        throw CliError(QStringLiteral("usage: tavik %1").arg(QString::fromUtf8(usage)));
+    Session s(args.positional(0, "DIR"));
+    if (args.has(QStringLiteral("under")))
+        s.locate(args.value(QStringLiteral("under")));
+    if (!s.editor.Insert())
+        s.refuseIfRefused();
+    if (args.flag(QStringLiteral("top")))
+        s.editor.MakeTopLevel();
+    const int kod = s.store.TableHelp->FieldByName(QStringLiteral("KOD"))->AsInteger();
+    try {
+        s.fill(args);
+    } catch (...) {
+        s.editor.Cancel();
+        throw;
+    }
+    s.editor.Post();
+    out(QString::number(kod));
+    return 0;
+}
+
+int editVerb(const QStringList &argv) {
+    const Args args(argv, {}, kFieldOptions);
+    args.expectPositional(2, 2, "edit DIR KOD [--title T] [--words W] [--context N] [--page FILE]");
+    Session s(args.positional(0, "DIR"));
+    s.locate(args.positional(1, "KOD"));
+    s.store.TableHelp->Edit();
+    try {
+        s.fill(args);
+    } catch (...) {
+        s.editor.Cancel();
+        throw;
+    }
+    s.editor.Post();
+    return 0;
+}
+
+int deleteVerb(const QStringList &argv) {
+    const Args args(argv, {}, {});
+    args.expectPositional(2, 2, "delete DIR KOD");
+    Session s(args.positional(0, "DIR"));
+    s.locate(args.positional(1, "KOD"));
+    if (!s.editor.Delete())
+        s.refuseIfRefused();
+    return 0;
+}
+
+} // namespace
+
+TAVIK_VERB("insert", "insert DIR (--under KOD | --top) --title T [--words W] [--context N] [--page FILE]", insertVerb);
+TAVIK_VERB("edit", "edit DIR KOD [--title T] [--words W] [--context N] [--page FILE]", editVerb);
+TAVIK_VERB("delete", "delete DIR KOD", deleteVerb);

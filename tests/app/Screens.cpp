@@ -1,0 +1,55 @@
+// Pictures of the windows on a help folder, for the README and for looking at changes:
+//   tavik_screens HELPDIR OUTDIR
+#include "app/DataSource.h"
+#include "app/Main.h"
+#include "store/HelpEditor.h"
+#include "store/HelpTopicStore.h"
+#include "store/Table.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QTableView>
+#include <QTest>
+
+#include <cstdio>
+
+static bool save(QWidget *w, const QString &file) {
+    QApplication::processEvents();
+    const bool ok = w->grab().save(file);
+    std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "cannot write", qPrintable(file));
+    return ok;
+}
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TavikEditor"));
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: tavik_screens HELPDIR OUTDIR\n");
+        return 1;
+    }
+    const QString out = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    QDir().mkpath(out);
+    if (!QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "tavik_screens: %s: folder not found\n", argv[1]);
+        return 1;
+    }
+    bool ok = true;
+    auto *edit = new TFormEdit();
+    edit->show();
+    (void)QTest::qWaitForWindowExposed(edit);
+    // A third-level topic chosen with the mouse: its page shows below, the grid keeps its colours.
+    TTable *t = edit->store->TableHelp;
+    if (t->Locate(QStringLiteral("TEMAKOR"), QStringLiteral("Billentyűparancsok"))) {
+        edit->editor->CellClicked();
+        edit->DBEdit1->setFocus();
+    }
+    ok = save(edit, out + QStringLiteral("/editor.png")) && ok;
+    // The grid focused: the current row highlighted.
+    edit->DBGrid1->setFocus();
+    ok = save(edit, out + QStringLiteral("/editor-grid-focus.png")) && ok;
+    delete edit;
+    return ok ? 0 : 1;
+}
