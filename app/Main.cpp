@@ -107,7 +107,16 @@ TFormEdit::TFormEdit(QWidget *parent, Dialogs *dialogs) : QMainWindow(parent) {
 }
 
 TFormEdit::~TFormEdit() {
+    // Close the table while the window is still whole: nothing may call back into a half-destroyed window.
     qApp->removeEventFilter(this);
+    DBGrid1->disconnect(this);
+    DBGrid1->selectionModel()->disconnect(this);
+    DataSourceHelp->disconnect(this);
+    editor->disconnect(this);
+    delete editor;
+    editor = nullptr;
+    delete store;
+    store = nullptr;
     delete WebBrowser1;
 }
 

@@ -138,6 +138,28 @@ void TTable::doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> 
     if (rc != SQLITE_DONE)
         db->raise(m_file, rc);
     resolveOrder(m_indexFieldNames);
+    m_dataVersion = dataVersion();
+}
+
+qint64 TTable::dataVersion() {
+    TDatabase *db = database();
+    if (!db || !db->Connected() || m_schema.isEmpty())
+        return -1;
+    sqlite3_stmt *stmt = db->prepare(QStringLiteral("PRAGMA %1.data_version").arg(quoted(m_schema)));
+    qint64 version = -1;
+    if (sqlite3_step(stmt) == SQLITE_ROW)
+        version = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return version;
+}
+
+void TTable::Refresh() { reload(); }
+
+void TTable::RefreshIfChanged() {
+    if (!Active() || State() != dsBrowse)
+        return;
+    if (dataVersion() != m_dataVersion)
+        reload();
 }
 
 void TTable::doClose() {

@@ -38,7 +38,9 @@ public:
     /// Tells whether the table has an index whose leading fields are these ("SZULO", "A;B").
     bool HasIndexOn(const QString &fieldNames);
     /// Reads every row again from the file (after a rollback, for instance).
-    void Refresh() { reload(); }
+    void Refresh();
+    /// Reads the rows again only when another connection has committed changes to the file since.
+    void RefreshIfChanged();
 
     QString sourceName() const override;
     QString schemaName() const { return m_schema; }
@@ -59,6 +61,7 @@ private:
     void bindRow(sqlite3_stmt *stmt, const QVector<QVariant> &values, int first);
     void finalizeStatements();
     void stepWrite(sqlite3_stmt *stmt);
+    qint64 dataVersion();
 
     QString m_databaseName;
     QPointer<TDatabase> m_database;
@@ -70,6 +73,7 @@ private:
     QString m_file;
     QVector<int> m_orderCols;
     QStringList m_columnNames;
+    qint64 m_dataVersion = -1;
     sqlite3_stmt *m_insert = nullptr;
     sqlite3_stmt *m_update = nullptr;
     sqlite3_stmt *m_delete = nullptr;

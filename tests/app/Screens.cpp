@@ -2,11 +2,16 @@
 //   tavik_screens HELPDIR OUTDIR
 #include "app/DataSource.h"
 #include "app/Main.h"
+#include "app/Tavik.h"
 #include "store/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QDir>
 #include <QFont>
 #include <QTableView>
@@ -50,6 +55,27 @@ int main(int argc, char **argv) {
     // The grid focused: the current row highlighted.
     edit->DBGrid1->setFocus();
     ok = save(edit, out + QStringLiteral("/editor-grid-focus.png")) && ok;
+    // The viewer as "Help teszt" opens it: contents with a branch open and a topic chosen, then a search.
+    auto *view = new TFormTavik();
+    edit->FormTavik = view;
+    edit->SpeedButton1Click();
+    (void)QTest::qWaitForWindowExposed(view);
+    view->FormActivate();
+    if (QTreeWidgetItem *top = view->TreeView1->topLevelItem(2)) {
+        top->setExpanded(true);
+        if (top->child(0)) {
+            top->child(0)->setExpanded(true);
+            view->TreeView1->setCurrentItem(top->child(0));
+            view->TreeView1Click();
+        }
+    }
+    ok = save(view, out + QStringLiteral("/viewer-contents.png")) && ok;
+    view->PageControl1->setCurrentWidget(view->TabSheetSearch);
+    view->Edit1->setText(QStringLiteral("leltár"));
+    view->SpeedButton1Click();
+    view->DBGrid1CellClick();
+    ok = save(view, out + QStringLiteral("/viewer-search.png")) && ok;
+    delete view;
     delete edit;
     return ok ? 0 : 1;
 }

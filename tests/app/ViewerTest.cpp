@@ -1,0 +1,228 @@
+#include "tests/app/AppFixture.h"
+
+#include "app/DataSource.h"
+#include "app/HtmlView.h"
+#include "app/Tavik.h"
+#include "store/HelpViewer.h"
+#include "store/Table.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <sqlite3.h>
+
+class Viewer : public HelpFolderFixture {
+protected:
+    void TearDown() override {
+        delete window.data();
+        HelpFolderFixture::TearDown();
+    }
+    TFormTavik *make() {
+        window = new TFormTavik(nullptr, &dialogs);
+        return window;
+    }
+    // Shown by "Help teszt": shown, then activated.
+    void showAndActivate() {
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+        activate();
+    }
+    void activate() {
+        QEvent e(QEvent::WindowActivate);
+        QApplication::sendEvent(window, &e);
+    }
+    QStringList treeLines() {
+        QStringList out;
+        std::function<void(QTreeWidgetItem *, int)> walk = [&](QTreeWidgetItem *item, int level) {
+            out << QString(2 * level, QLatin1Char(' ')) + item->text(0);
+            for (int i = 0; i < item->childCount(); ++i)
+                walk(item->child(i), level + 1);
+        };
+        for (int i = 0; i < window->TreeView1->topLevelItemCount(); ++i)
+            walk(window->TreeView1->topLevelItem(i), 0);
+        return out;
+    }
+    QTreeWidgetItem *nodeAt(int top, int child = -1) {
+        QTreeWidgetItem *item = window->TreeView1->topLevelItem(top);
+        return child >= 0 ? item->child(child) : item;
+    }
+    void clickNode(QTreeWidgetItem *item) {
+        window->TreeView1->scrollToItem(item);
+        const QRect r = window->TreeView1->visualItemRect(item);
+        QTest::mouseClick(window->TreeView1->viewport(), Qt::LeftButton, {}, r.center());
+    }
+    QString page(const char *name) { return folder.filePath(QStringLiteral("Help/HTML/") + QLatin1String(name)); }
+    void setWords(int kod, const QString &words) {
+        sqlite3 *db = nullptr;
+        sqlite3_open(folder.filePath("Help/HelpData.db").toUtf8().constData(), &db);
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(db, "UPDATE HelpData SET WORDS=? WHERE KOD=?", -1, &st, nullptr);
+        const QByteArray w = words.toUtf8();
+        sqlite3_bind_text(st, 1, w.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 2, kod);
+        sqlite3_step(st);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+
+    ScriptedDialogs dialogs;
+    QPointer<TFormTavik> window;
+};
+
+TEST_F(Viewer, FirstShowShowsTheBlankPageThenActivationBuildsTheTree) {
+    writePage(QStringLiteral("one.htm"), QStringLiteral("one"));
+    const int one = addTopic(0, QStringLiteral("One"), QStringLiteral("one.htm"));
+    addTopic(one, QStringLiteral("One child"));
+    addTopic(0, QStringLiteral("Two"));
+    make();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Help v1.0 "));
+    EXPECT_EQ(window->PageControl1->tabText(0), QStringLiteral("Tartalomjegyzék"));
+    EXPECT_EQ(window->PageControl1->tabText(1), QStringLiteral("Keresés"));
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    // The page was chosen on show, before the first activation built the tree: the blank page.
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("Blank.htm"));
+    activate();
+    EXPECT_EQ(treeLines(), QStringList({"One", "  One child", "Two"}));
+    EXPECT_EQ(window->PageControl1->currentWidget(), window->TabSheetContents);
+    clickNode(nodeAt(0));
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("one.htm"));
+    clickNode(nodeAt(1));
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("Blank.htm")); // no page of its own
+}
+
+TEST_F(Viewer, ActivationShowsTheEditorsLatestPostsAndResetsThePage) {
+    addTopic(0, QStringLiteral("Old"));
+    make();
+    showAndActivate();
+    window->PageControl1->setCurrentWidget(window->TabSheetSearch);
+    addTopic(0, QStringLiteral("New"));
+    activate();
+    EXPECT_EQ(treeLines(), QStringList({"Old", "New"}));
+    EXPECT_EQ(window->PageControl1->currentWidget(), window->TabSheetContents);
+}
+
+TEST_F(Viewer, EscFromAnyControlHidesAndShowingAgainReopens) {
+    addTopic(0, QStringLiteral("a"));
+    make();
+    showAndActivate();
+    for (QWidget *w : {static_cast<QWidget *>(window->TreeView1), static_cast<QWidget *>(window->Edit1),
+                       static_cast<QWidget *>(window->DBGrid1)}) {
+        if (!window->isVisible())
+            showAndActivate();
+        window->PageControl1->setCurrentWidget(w == window->TreeView1 ? window->TabSheetContents : window->TabSheetSearch);
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(window->store->TableTV->Active()); // hidden: table closed
+    }
+    addTopic(0, QStringLiteral("b"));
+    showAndActivate();
+    EXPECT_TRUE(window->store->TableTV->Active());
+    EXPECT_EQ(treeLines(), QStringList({"a", "b"}));
+}
+
+TEST_F(Viewer, PrintButtonOnlySaysItIsNotAvailable) {
+    make();
+    showAndActivate();
+    window->ToolButton2->click();
+    EXPECT_EQ(dialogs.shown, QStringList({"plain|Jelenleg ez a funkció nem érhető el!"}));
+}
+
+TEST_F(Viewer, KeyboardInTheTreeShowsTheTopicToo) {
+    writePage(QStringLiteral("b.htm"), QStringLiteral("b"));
+    addTopic(0, QStringLiteral("a"));
+    addTopic(0, QStringLiteral("b"), QStringLiteral("b.htm"));
+    make();
+    showAndActivate();
+    clickNode(nodeAt(0));
+    QTest::keyClick(window->TreeView1, Qt::Key_Down);
+    EXPECT_EQ(window->store->TableTV->FieldByName(QStringLiteral("TEMAKOR"))->AsString(), QStringLiteral("b"));
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("b.htm"));
+}
+
+TEST_F(Viewer, SameTitleTwiceShowsTheFirstTopicsPage) {
+    writePage(QStringLiteral("first.htm"), QStringLiteral("first"));
+    writePage(QStringLiteral("second.htm"), QStringLiteral("second"));
+    addTopic(0, QStringLiteral("Kutya"), QStringLiteral("first.htm"));
+    addTopic(0, QStringLiteral("KUTYA"), QStringLiteral("second.htm"));
+    make();
+    showAndActivate();
+    clickNode(nodeAt(1));
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("first.htm"));
+}
+
+TEST_F(Viewer, SearchByButtonAndByEnterCountsDistinctTitles) {
+    writePage(QStringLiteral("animals.htm"), QStringLiteral("animals"));
+    const int a = addTopic(0, QStringLiteral("Állatok"), QStringLiteral("animals.htm"));
+    const int b = addTopic(a, QStringLiteral("Állatok"));
+    const int c = addTopic(0, QStringLiteral("Növények"));
+    const int d = addTopic(0, QStringLiteral("Üres"));
+    setWords(a, QStringLiteral("kutya macska"));
+    setWords(b, QStringLiteral("macska Állat"));
+    setWords(c, QStringLiteral("fa virág 100%"));
+    Q_UNUSED(d);
+    make();
+    showAndActivate();
+    window->PageControl1->setCurrentWidget(window->TabSheetSearch);
+    QTest::keyClicks(window->Edit1, QStringLiteral("MACSKA"));
+    window->SpeedButton1->click();
+    EXPECT_EQ(window->Panel4->text(), QStringLiteral("1 témakör összesen")); // two topics, one title
+    EXPECT_EQ(window->store->SearchResults(), QStringList({"Állatok"}));
+
+    window->Edit1->clear();
+    QTest::keyClick(window->Edit1, Qt::Key_Return); // empty text: every title with words
+    EXPECT_EQ(window->Panel4->text(), QStringLiteral("2 témakör összesen"));
+
+    window->Edit1->setText(QStringLiteral("v%g")); // "%" is a wildcard of the pattern
+    QTest::keyClick(window->Edit1, Qt::Key_Enter);
+    EXPECT_EQ(window->store->SearchResults(), QStringList({"Növények"}));
+
+    // Choosing a result shows its topic's page.
+    window->Edit1->setText(QStringLiteral("kutya"));
+    window->SpeedButton1->click();
+    const QRect r = window->DBGrid1->visualRect(window->DataSourceSearch->index(0, 0));
+    QTest::mouseClick(window->DBGrid1->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("animals.htm"));
+}
+
+TEST(SearchPattern, OnlyLettersAToZAreLowered) {
+    EXPECT_EQ(HelpViewerStore::SearchPattern(QStringLiteral("ÁLLAT")), QStringLiteral("%Állat%"));
+    EXPECT_EQ(HelpViewerStore::SearchPattern(QString()), QStringLiteral("%%"));
+    EXPECT_EQ(HelpViewerStore::SearchPattern(QStringLiteral("A%Z")), QStringLiteral("%a%z%"));
+    EXPECT_EQ(HelpViewerStore::CountText(0), QStringLiteral("0 témakör összesen"));
+}
+
+TEST(ContentsTreeBuild, TopicsOutOfStepGoUnderTheDeepestShallowerNodeOfThisBuild) {
+    ContentsTree tree;
+    const struct {
+        int depth;
+        const char *title;
+    } rows[] = {{1, "A"}, {2, "B"}, {3, "C"}, {1, "D"}, {3, "E (skips a level)"}, {0, "F (depth 0)"},
+                {25, "G (too deep)"}, {-4, "H (negative)"}, {2, "I"}};
+    for (const auto &r : rows)
+        tree.AddTopicNode(r.depth - 1, QString::fromUtf8(r.title));
+    QStringList lines;
+    for (const ContentsNode &n : tree.nodes())
+        lines << QString(2 * n.level, QLatin1Char(' ')) + n.title;
+    EXPECT_EQ(lines, QStringList({"A", "  B", "    C", "D", "  E (skips a level)", "F (depth 0)", "  G (too deep)",
+                                  "H (negative)", "  I"}));
+    // Twenty-two levels in a row: nodes below the twentieth still get a parent, never outside the table.
+    ContentsTree deep;
+    for (int i = 0; i < 22; ++i)
+        deep.AddTopicNode(i, QString::number(i));
+    EXPECT_EQ(deep.nodes().last().parent, 19);
+    EXPECT_EQ(deep.nodes()[20].level, 20);
+    // A new build starts from nothing.
+    deep.clear();
+    deep.AddTopicNode(3, QStringLiteral("alone"));
+    EXPECT_EQ(deep.nodes().first().parent, -1);
+}
