@@ -189,8 +189,9 @@ QString render(const QString &section, const Picture &p, Digits d, const QLocale
             quote = c;
         } else if (isPlaceholder(c) && !inFraction) {
             const qsizetype j = integerIndex - (p.integerPlaces - digitCount);
-            for (qsizetype k = integerIndex == 0 ? 0 : j; k <= j; ++k)
-                emitDigit(k);
+            if (j >= 0)
+                for (qsizetype k = integerIndex == 0 ? 0 : j; k <= j; ++k)
+                    emitDigit(k);
             integerShown = true;
             ++integerIndex;
         } else if (isPlaceholder(c)) {
