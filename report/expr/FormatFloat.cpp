@@ -166,6 +166,8 @@ QString render(const QString &section, const Picture &p, Digits d, const QLocale
     const QString group = locale.groupSeparator();
     QString out;
     auto emitDigit = [&](qsizetype j) {
+        if (j < 0 || j >= digitCount)
+            return;
         out += integer[j];
         const qsizetype fromRight = digitCount - 1 - j;
         if (p.grouping && fromRight > 0 && fromRight % 3 == 0)
@@ -208,8 +210,9 @@ QString render(const QString &section, const Picture &p, Digits d, const QLocale
                 out += locale.decimalPoint();
         } else if (c == QLatin1Char(',') || c == QLatin1Char('.')) {
             // the grouping flag, or a second point: nothing to show
-        } else if (const int marker = exponentMarker(section, i); marker > 0 && p.scientific && !exponentShown) {
-            out += d.exponent;
+        } else if (const int marker = exponentMarker(section, i); marker > 0) {
+            // the first marker shows the exponent; later ones are text (their zeros are no placeholders)
+            out += exponentShown ? section.mid(i, marker) : d.exponent;
             exponentShown = true;
             i += marker - 1;
         } else {

@@ -73,6 +73,7 @@ TEST(ExprFormatFloat, SectionsAndScientific) {
         {"0.0;", -2, "-2.0"},           {"0.00E+00", 12345, "1.23E+04"}, {"0.00E+00", 0.000123, "1.23E-04"},
         {"0.00E-00", 12345, "1.23E04"}, {"00.0e+0", 12345, "12.3e+3"},   {"0.00E+00", 0, "0.00E+00"},
         {"0.0E+00", 9.96, "1.0E+01"},
+        {"0E+00 0E+00", 12, "1E+00 2E+00"}, // a second marker is text
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.mask);
