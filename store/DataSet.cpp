@@ -492,11 +492,17 @@ void TDataSet::CheckBrowseMode() {
         Cancel();
 }
 
-QVariant TDataSet::currentValue(int column) const {
+namespace {
+const QVariant g_nullValue;
+} // namespace
+
+const QVariant &TDataSet::currentValue(int column) const {
+    const QVector<QVariant> *values = nullptr;
     if (m_state == dsEdit || m_state == dsInsert)
-        return m_buffer.value(column);
-    const Row *row = currentRow();
-    return row ? row->values.value(column) : QVariant();
+        values = &m_buffer;
+    else if (const Row *row = currentRow())
+        values = &row->values;
+    return values && column >= 0 && column < values->size() ? values->at(column) : g_nullValue;
 }
 
 void TDataSet::setCurrentValue(int column, const QVariant &value) {

@@ -96,7 +96,9 @@ public:
     qint64 DisplayBookmark(int displayRow) const;
 
     // Used by fields.
-    QVariant currentValue(int column) const;
+    /// The current (pending) row's value of a column; a null value when there is none. Valid until the row
+    /// changes or the cursor moves.
+    const QVariant &currentValue(int column) const;
     void setCurrentValue(int column, const QVariant &value);
     /// The file or source the data set reads, for messages.
     virtual QString sourceName() const = 0;

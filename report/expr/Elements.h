@@ -30,11 +30,18 @@ public:
     bool IsAggregate = false;
 
     /// True for the marker that ends a function's arguments.
-    bool isArgumentEnd() const { return m_argumentEnd; }
+    bool isArgumentEnd() const { return m_dispatch == Dispatch::ArgumentEnd; }
 
 protected:
-    bool m_argumentEnd = false;
+    // The classes evaluated without a virtual call, which keeps the common per-record work cheap.
+    enum class Dispatch : quint8 { Virtual, ArgumentEnd, Constant, Operator, DataField };
+    Dispatch m_dispatch = Dispatch::Virtual;
+
+    friend void qrEvaluateElement(TQREvElement &element, TQRFiFo &queue, TQREvValue &value);
 };
+
+/// Evaluates one element of a queue (what the queue's owner and every element with operands call).
+void qrEvaluateElement(TQREvElement &element, TQRFiFo &queue, TQREvValue &value);
 
 /// The twelve binary operations, with their codes.
 enum TQREvOperation : quint8 {
@@ -55,7 +62,7 @@ enum TQREvOperation : quint8 {
 /// A binary operation over the next two elements of the queue (left operand first).
 class TQREvElementOperator final : public TQREvElement {
 public:
-    explicit TQREvElementOperator(TQREvOperation operation) : Operation(operation) {}
+    explicit TQREvElementOperator(TQREvOperation operation) : Operation(operation) { m_dispatch = Dispatch::Operator; }
     void Evaluate(TQRFiFo &queue, TQREvValue &value) override;
 
     TQREvOperation Operation;
@@ -67,7 +74,7 @@ public:
 /// A constant; the report engine overwrites some constants while it generates pages.
 class TQREvElementConstant final : public TQREvElement {
 public:
-    explicit TQREvElementConstant(const TQREvValue &value) : StoredValue(value) {}
+    explicit TQREvElementConstant(const TQREvValue &value) : StoredValue(value) { m_dispatch = Dispatch::Constant; }
     void Evaluate(TQRFiFo &queue, TQREvValue &value) override;
 
     TQREvValue StoredValue;
@@ -85,7 +92,7 @@ public:
 /// Ends the arguments of the function element before it.
 class TQREvElementArgumentEnd final : public TQREvElement {
 public:
-    TQREvElementArgumentEnd() { m_argumentEnd = true; }
+    TQREvElementArgumentEnd() { m_dispatch = Dispatch::ArgumentEnd; }
 };
 
 /// A compile or lookup fault kept in place of what could not be compiled; evaluates to its message.

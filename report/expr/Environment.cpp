@@ -30,11 +30,12 @@ void TQREvEmbeddedFunction::ResetState() {
 }
 
 TQREvElementWrapper::TQREvElementWrapper(const std::shared_ptr<TQREvEmbeddedFunction> &target, const QString &name)
-    : m_target(target), m_name(name) {}
+    : m_target(target), m_entry(target.get()), m_name(name) {}
 
 void TQREvElementWrapper::Evaluate(TQRFiFo &queue, TQREvValue &value) {
-    if (const std::shared_ptr<TQREvEmbeddedFunction> target = m_target.lock())
-        target->Evaluate(queue, value);
+    // Everything runs on one thread, so a target that has not expired stays for this evaluation.
+    if (!m_target.expired())
+        m_entry->Evaluate(queue, value);
     else
         value = TQREvValue::error(unknownFunction(m_name));
 }

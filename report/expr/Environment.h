@@ -41,6 +41,7 @@ public:
 
 private:
     std::weak_ptr<TQREvEmbeddedFunction> m_target;
+    TQREvEmbeddedFunction *m_entry;
     QString m_name;
 };
 

@@ -2,6 +2,7 @@
 
 #include "report/expr/Environment.h"
 #include "report/expr/FunctionLibrary.h"
+#include "report/expr/NumericPlan.h"
 
 #include "store/DataSet.h"
 
@@ -200,6 +201,7 @@ void TQREvaluator::Compile(const QString &text) {
     m_queue = std::make_unique<TQRFiFo>();
     // An empty expression is a string of one blank.
     compileComparison(text.isEmpty() ? QStringLiteral("' '") : text);
+    m_plan = qrexpr::NumericPlan::make(*m_queue);
     m_compiled = true;
 }
 
@@ -207,6 +209,7 @@ void TQREvaluator::Discard() {
     // Only a compiled evaluator holds a preparation; releasing twice would unprepare the entries of others.
     if (!m_compiled)
         return;
+    m_plan.reset();
     m_queue.reset();
     m_compiled = false;
     if (TQREvEnvironment *global = GlobalEnvironment())
@@ -216,10 +219,12 @@ void TQREvaluator::Discard() {
 TQREvValue TQREvaluator::Evaluate() {
     if (!m_compiled)
         throw EQRExprError(QStringLiteral("Evaluator not prepared"));
-    m_queue->Rewind();
     TQREvValue value;
+    if (m_plan && m_plan->evaluate(value))
+        return value;
+    m_queue->Rewind();
     if (TQREvElement *first = m_queue->Next())
-        first->Evaluate(*m_queue, value);
+        qrEvaluateElement(*first, *m_queue, value);
     else
         value = TQREvValue::error();
     return value;

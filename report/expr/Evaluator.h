@@ -12,6 +12,9 @@
 #include <stdexcept>
 
 class TQREvEnvironment;
+namespace qrexpr {
+class NumericPlan;
+}
 
 /// Raised by an evaluator asked for a value before it was compiled ("Evaluator not prepared"). It is the one
 /// failure the expression layer throws; every other fault is an `evError` value.
@@ -115,6 +118,7 @@ private:
 
     bool m_compiled = false;
     std::unique_ptr<TQRFiFo> m_queue;
+    std::unique_ptr<qrexpr::NumericPlan> m_plan;
     QPointer<TQREvEnvironment> m_ownEnvironment;
     TQRDataSetList *m_datasetList = nullptr;
     bool m_ownsDatasetList = false;
