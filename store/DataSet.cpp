@@ -504,12 +504,17 @@ void TDataSet::CheckBrowseMode() {
         Cancel();
 }
 
+namespace {
+const QVariant g_nullValue;
+} // namespace
+
 const QVariant &TDataSet::currentValue(int column) const {
-    static const QVariant null;
+    const QVector<QVariant> *values = nullptr;
     if (m_state == dsEdit || m_state == dsInsert)
-        return column >= 0 && column < m_buffer.size() ? m_buffer.at(column) : null;
-    const Row *row = currentRow();
-    return row && column >= 0 && column < row->values.size() ? row->values.at(column) : null;
+        values = &m_buffer;
+    else if (const Row *row = currentRow())
+        values = &row->values;
+    return values && column >= 0 && column < values->size() ? values->at(column) : g_nullValue;
 }
 
 void TDataSet::setCurrentValue(int column, const QVariant &value) {

@@ -96,6 +96,8 @@ public:
     qint64 DisplayBookmark(int displayRow) const;
 
     // Used by fields.
+    /// The current (pending) row's value of a column; a null value when there is none. Valid until the row
+    /// changes or the cursor moves.
     const QVariant &currentValue(int column) const;
     void setCurrentValue(int column, const QVariant &value);
     /// The file or source the data set reads, for messages.

@@ -1,0 +1,114 @@
+// The `tavik expr` verb, run as a user runs it.
+#include "ExprTestSupport.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#ifdef TAVIK_CLI
+
+namespace {
+
+struct CliRun {
+    int status;
+    QString out;
+    QString err;
+};
+
+CliRun tavik(const QStringList &args) {
+    QProcess process;
+    process.start(QStringLiteral(TAVIK_CLI), QStringList{QStringLiteral("expr")} + args);
+    process.waitForFinished(30000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+class ExprVerb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(dbFile().toUtf8().constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "CREATE TABLE Orders(CUSTOMER TEXT, AMOUNT REAL, QTY INTEGER);"
+                               "INSERT INTO Orders VALUES('Kiss', 150.5, 2), ('Nagy', 80, 1), ('Kiss', 200, 3);",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    QString dbFile() const { return folder.filePath(QStringLiteral("Orders.db")); }
+    QStringList over(const char *sql) const {
+        return {QStringLiteral("--db"), dbFile(), QStringLiteral("--sql"), QString::fromLatin1(sql)};
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(ExprVerb, OneValueWithItsKind) {
+    const struct {
+        const char *expression;
+        const char *line;
+    } cases[] = {
+        {"2 + 3 * 4", "integer\t14\n"},       {"'Page ' + STR(3)", "string\tPage 3\n"},
+        {"NOT (1 = 2)", "boolean\tTrue\n"},   {"7 / 0", "error\tCannot divide by 0\n"},
+        {"APPNAME", "string\tTavikEditor\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.expression);
+        const CliRun run = tavik({QString::fromUtf8(c.expression)});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, QString::fromUtf8(c.line));
+    }
+    EXPECT_EQ(tavik({QStringLiteral("7 / 2")}).out, QStringLiteral("float\t") + localized(QStringLiteral("3.5\n")));
+}
+
+TEST_F(ExprVerb, RecordsAndAggregates) {
+    CliRun run =
+        tavik(QStringList{QStringLiteral("SUM(QTY) + COUNT"), QStringLiteral("--each")} + over("SELECT * FROM Orders"));
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("integer\t3\ninteger\t5\ninteger\t9\n"));
+    run = tavik(QStringList{QStringLiteral("MAX([Q.AMOUNT])")} + over("SELECT * FROM Orders"));
+    EXPECT_EQ(run.out, QStringLiteral("float\t200\n"));
+    run = tavik(QStringList{QStringLiteral("[O.CUSTOMER]"), QStringLiteral("--name"), QStringLiteral("O")} +
+                over("SELECT * FROM Orders WHERE QTY = 1"));
+    EXPECT_EQ(run.out, QStringLiteral("string\tNagy\n"));
+    run = tavik(QStringList{QStringLiteral("COUNT")} + over("SELECT * FROM Orders WHERE QTY > 5"));
+    EXPECT_EQ(run.out, QStringLiteral("integer\t0\n"));
+}
+
+TEST_F(ExprVerb, VariablesActAsReportEntries) {
+    CliRun run =
+        tavik({QStringLiteral("'Page ' + STR(PAGENUMBER + BONUS)"), QStringLiteral("--var"),
+               QStringLiteral("PAGENUMBER=4"), QStringLiteral("--var"), QStringLiteral("Bonus=PAGENUMBER * 10")});
+    EXPECT_EQ(run.out, QStringLiteral("string\tPage 44\n"));
+    run = tavik(QStringList{QStringLiteral("DOUBLE"), QStringLiteral("--each"), QStringLiteral("--var"),
+                            QStringLiteral("DOUBLE=QTY*2")} +
+                over("SELECT QTY FROM Orders"));
+    EXPECT_EQ(run.out, QStringLiteral("integer\t4\ninteger\t2\ninteger\t6\n"));
+}
+
+TEST_F(ExprVerb, UsageFaultsEndWithOneLine) {
+    const QList<QStringList> faults = {
+        {},
+        {QStringLiteral("1"), QStringLiteral("--each")},
+        {QStringLiteral("1"), QStringLiteral("--db"), dbFile()},
+        {QStringLiteral("1"), QStringLiteral("--var"), QStringLiteral("NOEQUALS")},
+        {QStringLiteral("1"), QStringLiteral("--db"), folder.filePath(QStringLiteral("None.db")),
+         QStringLiteral("--sql"), QStringLiteral("SELECT 1")},
+        QStringList{QStringLiteral("1")} + over("SELECT * FROM Missing"),
+    };
+    for (const QStringList &args : faults) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const CliRun run = tavik(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
+    }
+}
+
+} // namespace
+
+#endif
