@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 
 namespace {
@@ -175,76 +176,54 @@ void report(benchmark::State &state, double floorTotal, double passTotal) {
     state.counters["ratio"] = floorTotal > 0 ? passTotal / floorTotal : 0;
 }
 
-// Every row gets its number: the pass writes all of them, as does the floor.
-void BM_RenumberEveryRow(benchmark::State &state) {
-    Fixture &f = fixture(int(state.range(0)), false);
+// Per iteration: the floor on one fresh copy, then the pass on another, prepared as the case needs.
+void measure(benchmark::State &state, bool extraFirstTopic, bool numbered, bool reparent,
+             const std::function<void(HelpTopicStore &)> &prepare) {
+    Fixture &f = fixture(int(state.range(0)), extraFirstTopic);
+    const QString &source = numbered ? f.numbered : f.unnumbered;
     QTemporaryDir work;
     double floorTotal = 0, passTotal = 0;
     int run = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        const QString floorRoot = workCopy(work, f.unnumbered, ++run);
+        const QString floorRoot = workCopy(work, source, ++run);
         floorTotal += floorMs(floorRoot + QStringLiteral("/Help/HelpData.db"), f.final);
-        const QString root = workCopy(work, f.unnumbered, ++run);
         HelpTopicStore store;
-        store.open(root);
+        store.open(workCopy(work, source, ++run));
+        prepare(store);
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
-        store.RenumberOutline(false);
+        store.RenumberOutline(reparent);
         passTotal += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     }
     report(state, floorTotal, passTotal);
+}
+
+// Every row gets its number: the pass writes all of them, as does the floor.
+void BM_RenumberEveryRow(benchmark::State &state) {
+    measure(state, false, false, false, [](HelpTopicStore &) {});
 }
 
 // The editor's Post of one new topic: the pass over a numbered table.
 void BM_PostNewTopic(benchmark::State &state) {
-    Fixture &f = fixture(int(state.range(0)), false);
-    QTemporaryDir work;
-    double floorTotal = 0, passTotal = 0;
-    int run = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        const QString floorRoot = workCopy(work, f.numbered, ++run);
-        floorTotal += floorMs(floorRoot + QStringLiteral("/Help/HelpData.db"), f.final);
-        const QString root = workCopy(work, f.numbered, ++run);
-        HelpTopicStore store;
-        store.open(root);
-        store.TableHelp->Locate(QStringLiteral("KOD"), 1);
-        const QString parent = store.TableHelp->FieldByName(QStringLiteral("ERTEK"))->AsString();
-        store.TableHelp->Insert();
-        store.TableHelp->FieldByName(QStringLiteral("SZULO"))->SetAsString(parent);
-        store.TableHelp->FieldByName(QStringLiteral("MELYSEG"))->SetAsInteger(2);
-        store.TableHelp->FieldByName(QStringLiteral("TEMAKOR"))->SetAsString(QStringLiteral("Új"));
-        store.TableHelp->Post();
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        store.RenumberOutline(false);
-        passTotal += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    }
-    report(state, floorTotal, passTotal);
+    measure(state, false, true, false, [](HelpTopicStore &store) {
+        TTable *t = store.TableHelp;
+        t->Locate(QStringLiteral("KOD"), 1);
+        const QString parent = t->FieldByName(QStringLiteral("ERTEK"))->AsString();
+        t->Insert();
+        t->FieldByName(QStringLiteral("SZULO"))->SetAsString(parent);
+        t->FieldByName(QStringLiteral("MELYSEG"))->SetAsInteger(2);
+        t->FieldByName(QStringLiteral("TEMAKOR"))->SetAsString(QStringLiteral("Új"));
+        t->Post();
+    });
 }
 
 // Delete of the first top-level topic: every later subtree is carried to its new number.
 void BM_DeleteWithReparenting(benchmark::State &state) {
-    Fixture &f = fixture(int(state.range(0)), true);
-    QTemporaryDir work;
-    double floorTotal = 0, passTotal = 0;
-    int run = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        const QString floorRoot = workCopy(work, f.numbered, ++run);
-        floorTotal += floorMs(floorRoot + QStringLiteral("/Help/HelpData.db"), f.final);
-        const QString root = workCopy(work, f.numbered, ++run);
-        HelpTopicStore store;
-        store.open(root);
+    measure(state, true, true, true, [](HelpTopicStore &store) {
         store.TableHelp->First();
         store.TableHelp->Delete();
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        store.RenumberOutline(true);
-        passTotal += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    }
-    report(state, floorTotal, passTotal);
+    });
 }
 
 } // namespace

@@ -104,7 +104,22 @@ void TDataSet::Open() {
         doClose();
         throw;
     }
-    // Values are kept in each field's own form, so every later read is plain.
+    adoptRows(rows);
+    m_orderColumns = orderColumns();
+    sortRows();
+    m_cur = m_order.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_order.empty();
+    m_modified = false;
+    setState(dsBrowse);
+    emitRows();
+    emitCurrent();
+    if (AfterOpen)
+        AfterOpen(this);
+}
+
+// Takes the rows read from the source; values are kept in each field's own form, so every later read is plain.
+void TDataSet::adoptRows(std::vector<std::unique_ptr<Row>> &rows) {
     QVector<TField *> byColumn(m_columns.size(), nullptr);
     for (TField *f : std::as_const(m_fields))
         byColumn[f->Column()] = f;
@@ -118,17 +133,6 @@ void TDataSet::Open() {
         m_order.push_back(row.get());
         m_rows.emplace(row->id, std::move(row));
     }
-    m_orderColumns = orderColumns();
-    sortRows();
-    m_cur = m_order.empty() ? -1 : 0;
-    m_bof = true;
-    m_eof = m_order.empty();
-    m_modified = false;
-    setState(dsBrowse);
-    emitRows();
-    emitCurrent();
-    if (AfterOpen)
-        AfterOpen(this);
 }
 
 void TDataSet::Close() {
@@ -263,17 +267,7 @@ void TDataSet::reload() {
     m_rows.clear();
     m_cur = -1;
     doOpen(cols, rows);
-    QVector<TField *> byColumn(m_columns.size(), nullptr);
-    for (TField *f : std::as_const(m_fields))
-        byColumn[f->Column()] = f;
-    m_order.reserve(rows.size());
-    for (auto &row : rows) {
-        for (int c = 0; c < row->values.size() && c < byColumn.size(); ++c)
-            if (byColumn[c])
-                row->values[c] = byColumn[c]->fromStorage(row->values[c]);
-        m_order.push_back(row.get());
-        m_rows.emplace(row->id, std::move(row));
-    }
+    adoptRows(rows);
     sortRows();
     const auto it = m_rows.find(keep);
     if (it != m_rows.end())

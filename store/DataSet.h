@@ -148,6 +148,7 @@ private:
     int positionOf(const Row *row) const;
     void placeRow(Row *row, int from);
     void buildFields();
+    void adoptRows(std::vector<std::unique_ptr<Row>> &rows);
     void setState(TDataSetState state);
     void emitCurrent();
     void emitRows();

@@ -276,6 +276,35 @@ void TDatabase::Rollback() {
         AfterTransaction(false);
 }
 
+DatabaseBinding::DatabaseBinding() = default;
+DatabaseBinding::~DatabaseBinding() = default;
+
+void DatabaseBinding::setName(const QString &name) {
+    m_name = name;
+    m_database = nullptr;
+}
+
+void DatabaseBinding::setDatabase(TDatabase *database) { m_database = database; }
+
+TDatabase *DatabaseBinding::database() const { return m_database ? m_database.data() : m_own.get(); }
+
+TDatabase *DatabaseBinding::connect(bool readOnly) {
+    if (m_database)
+        return m_database;
+    if (TDatabase *byAlias = TDatabase::findByAlias(m_name)) {
+        m_database = byAlias;
+        return byAlias;
+    }
+    if (!m_own)
+        m_own = std::make_unique<TDatabase>();
+    if (m_own->Path() != m_name || m_own->ReadOnly() != readOnly) {
+        m_own->Close();
+        m_own->SetParams({QStringLiteral("Path=") + m_name});
+        m_own->SetReadOnly(readOnly);
+    }
+    return m_own.get();
+}
+
 void SaveTableChanges(TTable *table) {
     if (!table || !table->Active())
         return;

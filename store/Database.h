@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -84,6 +86,26 @@ private:
     QStringList m_attached; // schema names, lower case
     bool m_inTransaction = false;
     int m_busyTimeoutMs = 2000;
+};
+
+/// How a data set reaches its connection: one it was given, the open connection of an alias, or a connection
+/// of its own over a folder of table files.
+class DatabaseBinding {
+public:
+    DatabaseBinding();
+    ~DatabaseBinding();
+    const QString &name() const { return m_name; }
+    void setName(const QString &name);
+    void setDatabase(TDatabase *database);
+    /// The connection in use, or null before the first connect().
+    TDatabase *database() const;
+    /// Finds or makes the connection (not yet opened).
+    TDatabase *connect(bool readOnly);
+
+private:
+    QString m_name;
+    QPointer<TDatabase> m_database;
+    std::unique_ptr<TDatabase> m_own;
 };
 
 /// Writes a table's buffered changes to disk. Posts outside a transaction are already committed, so this moves

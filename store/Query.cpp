@@ -65,23 +65,21 @@ TQuery::~TQuery() {
         Close();
     } catch (...) {
     }
-    delete m_ownDatabase;
 }
 
 void TQuery::SetDatabaseName(const QString &name) {
     if (Active())
         fail(QStringLiteral("Cannot change the database of an open query"));
-    m_databaseName = name;
-    m_database = nullptr;
+    m_binding.setName(name);
 }
 
 void TQuery::SetDatabase(TDatabase *database) {
     if (Active())
         fail(QStringLiteral("Cannot change the database of an open query"));
-    m_database = database;
+    m_binding.setDatabase(database);
 }
 
-TDatabase *TQuery::database() const { return m_database ? m_database.data() : m_ownDatabase; }
+TDatabase *TQuery::database() const { return m_binding.database(); }
 
 void TQuery::SetSQL(const QStringList &lines) {
     Close();
@@ -122,7 +120,7 @@ QString TQuery::sourceName() const {
     const TDatabase *db = database();
     if (db)
         return db->Folder().isEmpty() ? db->Path() : db->Folder();
-    return m_databaseName;
+    return m_binding.name();
 }
 
 QString TQuery::resultColumnName(const QString &name) {
@@ -140,26 +138,10 @@ QString TQuery::resultColumnName(const QString &name) {
     return m.captured(1).toUpper() + QStringLiteral(" OF ") + arg.toUpper();
 }
 
-TDatabase *TQuery::connection() {
-    if (m_database)
-        return m_database;
-    if (TDatabase *byAlias = TDatabase::findByAlias(m_databaseName)) {
-        m_database = byAlias;
-        return byAlias;
-    }
-    if (!m_ownDatabase)
-        m_ownDatabase = new TDatabase();
-    if (m_ownDatabase->Path() != m_databaseName) {
-        m_ownDatabase->Close();
-        m_ownDatabase->SetParams({QStringLiteral("Path=") + m_databaseName});
-    }
-    return m_ownDatabase;
-}
-
 void TQuery::doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> &rows) {
     if (m_sql.join(QString()).trimmed().isEmpty())
         fail(QStringLiteral("No SQL statement"));
-    TDatabase *db = connection();
+    TDatabase *db = m_binding.connect(false);
     if (!db->Connected())
         db->Open();
     connect(db, &TDatabase::aboutToClose, this, &TQuery::Close, Qt::UniqueConnection);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/DataSet.h"
+#include "store/Database.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -40,7 +41,7 @@ public:
     explicit TQuery(QObject *owner = nullptr);
     ~TQuery() override;
 
-    const QString &DatabaseName() const { return m_databaseName; }
+    const QString &DatabaseName() const { return m_binding.name(); }
     void SetDatabaseName(const QString &name);
     void SetDatabase(TDatabase *database);
     TDatabase *database() const;
@@ -64,11 +65,8 @@ protected:
     void doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> &rows) override;
 
 private:
-    TDatabase *connection();
 
-    QString m_databaseName;
-    QPointer<TDatabase> m_database;
-    TDatabase *m_ownDatabase = nullptr;
+    DatabaseBinding m_binding;
     QStringList m_sql;
     QList<TParam> m_params;
 };

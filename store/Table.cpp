@@ -35,23 +35,21 @@ TTable::~TTable() {
     } catch (...) {
     }
     finalizeStatements();
-    delete m_ownDatabase;
 }
 
 void TTable::SetDatabaseName(const QString &name) {
     if (Active())
         fail(QStringLiteral("Cannot change the database of an open table"));
-    m_databaseName = name;
-    m_database = nullptr;
+    m_binding.setName(name);
 }
 
 void TTable::SetDatabase(TDatabase *database) {
     if (Active())
         fail(QStringLiteral("Cannot change the database of an open table"));
-    m_database = database;
+    m_binding.setDatabase(database);
 }
 
-TDatabase *TTable::database() const { return m_database ? m_database.data() : m_ownDatabase; }
+TDatabase *TTable::database() const { return m_binding.database(); }
 
 void TTable::SetTableName(const QString &name) {
     if (Active())
@@ -63,25 +61,8 @@ QString TTable::sourceName() const {
     if (!m_file.isEmpty())
         return m_file;
     const TDatabase *db = database();
-    const QString folder = db ? (db->Folder().isEmpty() ? db->Path() : db->Folder()) : m_databaseName;
+    const QString folder = db ? (db->Folder().isEmpty() ? db->Path() : db->Folder())  : m_binding.name();
     return folder.isEmpty() ? m_tableName : QDir(folder).filePath(m_tableName + QLatin1String(".db"));
-}
-
-TDatabase *TTable::connection() {
-    if (m_database)
-        return m_database;
-    if (TDatabase *byAlias = TDatabase::findByAlias(m_databaseName)) {
-        m_database = byAlias;
-        return byAlias;
-    }
-    if (!m_ownDatabase)
-        m_ownDatabase = new TDatabase();
-    if (m_ownDatabase->Path() != m_databaseName || m_ownDatabase->ReadOnly() != m_readOnly) {
-        m_ownDatabase->Close();
-        m_ownDatabase->SetParams({QStringLiteral("Path=") + m_databaseName});
-        m_ownDatabase->SetReadOnly(m_readOnly);
-    }
-    return m_ownDatabase;
 }
 
 bool TTable::readOnly() const {
@@ -92,7 +73,7 @@ bool TTable::readOnly() const {
 void TTable::doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> &rows) {
     if (m_tableName.isEmpty())
         fail(QStringLiteral("No table name"));
-    TDatabase *db = connection();
+    TDatabase *db = m_binding.connect(m_readOnly);
     if (!db->Connected())
         db->Open();
     m_schema = db->attachTable(m_tableName);
@@ -180,7 +161,7 @@ bool TTable::findIndex(const QString &fieldNames, QVector<int> *orderCols) {
     const QStringList wanted = splitFieldNames(fieldNames);
     if (wanted.isEmpty())
         return true;
-    TDatabase *db = connection();
+    TDatabase *db = m_binding.connect(m_readOnly);
     if (!db->Connected())
         db->Open();
     const QString schema = db->attachTable(m_tableName);

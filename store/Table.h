@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/DataSet.h"
+#include "store/Database.h"
 
 #include <QPointer>
 
@@ -21,7 +22,7 @@ public:
     ~TTable() override;
 
     /// The connection's alias, or a folder of table files.
-    const QString &DatabaseName() const { return m_databaseName; }
+    const QString &DatabaseName() const { return m_binding.name(); }
     void SetDatabaseName(const QString &name);
     /// Uses this connection, whatever DatabaseName says.
     void SetDatabase(TDatabase *database);
@@ -55,7 +56,6 @@ protected:
     QVector<int> orderColumns() const override;
 
 private:
-    TDatabase *connection();
     void resolveOrder(const QString &names);
     bool findIndex(const QString &fieldNames, QVector<int> *orderCols);
     void bindRow(sqlite3_stmt *stmt, const QVector<QVariant> &values, int first);
@@ -63,9 +63,7 @@ private:
     void stepWrite(sqlite3_stmt *stmt);
     qint64 dataVersion();
 
-    QString m_databaseName;
-    QPointer<TDatabase> m_database;
-    TDatabase *m_ownDatabase = nullptr;
+    DatabaseBinding m_binding;
     QString m_tableName;
     QString m_indexFieldNames;
     bool m_readOnly = false;

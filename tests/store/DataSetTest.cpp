@@ -6,21 +6,6 @@
 
 #include <sqlite3.h>
 
-namespace {
-
-// Runs SQL straight on a table file, as another program would.
-void sqlOn(const QString &file, const char *sql) {
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
-    EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-}
-
-} // namespace
-
 using Cursor = HelpFixture;
 
 TEST_F(Cursor, MovesReportEndsLikeTheClassicLoops) {

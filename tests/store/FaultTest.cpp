@@ -10,16 +10,6 @@
 
 namespace {
 
-void sqlOn(const QString &file, const char *sql) {
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
-    EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-}
-
 // The message of the data-layer error the call raises ("" when it raises none).
 template <typename F> QString errorOf(F &&call) {
     try {
