@@ -6,10 +6,10 @@
 #include <algorithm>
 
 TQRCompress::TQRCompress(TQRStream &stream, bool compressing, qint64 inputLimit)
-    : m_stream(stream), m_compressing(compressing), m_bitIndex(compressing ? 0 : 7), m_inputLimit(inputLimit) {
+    : m_stream(stream), m_compressing(compressing), m_inputLimit(inputLimit) {
     for (int i = 0; i < 256; ++i) {
-        m_left[i] = quint16(2 * i + 1);
-        m_right[i] = quint16(2 * i + 2);
+        m_child[i][0] = quint16(2 * i + 1);
+        m_child[i][1] = quint16(2 * i + 2);
     }
     m_up[0] = 0;
     for (int j = 1; j <= 512; ++j)
@@ -23,43 +23,32 @@ TQRCompress::~TQRCompress() {
     }
 }
 
-void TQRCompress::splay(int symbol) {
-    int a = symbol + 256;
-    do {
-        const int c = m_up[a];
-        if (c != 0) {
-            const int d = m_up[c];
-            int b = m_left[d];
-            if (b == c) {
-                b = m_right[d];
-                m_right[d] = quint16(a);
-            } else {
-                m_left[d] = quint16(a);
-            }
-            if (m_left[c] == a)
-                m_left[c] = quint16(b);
-            else
-                m_right[c] = quint16(b);
-            m_up[a] = quint8(d);
-            m_up[b] = quint8(c);
-            a = d;
-        } else {
-            a = c;
-        }
-    } while (a != 0);
+// Semi-splaying: each step swaps the leaf's branch with its grandparent's other branch, moving it up two
+// levels. `path` holds the leaf and its ancestors up to the root (path[length - 1] = 0), as the coder has
+// just walked them; the steps visit exactly those nodes, so no parent link needs to be followed here.
+void TQRCompress::splay(const int *path, int length) {
+    for (int i = 0; i + 2 < length; i += 2) {
+        const int a = path[i], c = path[i + 1], d = path[i + 2];
+        const int side = m_child[d][0] == c; // c's sibling under d gives way to a
+        const int b = m_child[d][side];
+        m_child[d][side] = quint16(a);
+        m_child[c][m_child[c][0] != a] = quint16(b);
+        m_up[a] = quint8(d);
+        m_up[b] = quint8(c);
+    }
 }
 
-void TQRCompress::emitBit(bool bit) {
-    if (bit)
-        m_pendingByte |= uchar(1u << m_bitIndex);
-    if (m_bitIndex == 7) {
-        m_buffer[m_bufferUsed++] = m_pendingByte;
+// Appends `count` (at most 56) bits, the first in the lowest bit; whole bytes go out, the first bit of each
+// byte in its least significant bit.
+void TQRCompress::emitBits(quint64 code, int count) {
+    m_bits |= code << m_bitCount;
+    m_bitCount += count;
+    while (m_bitCount >= 8) {
+        m_buffer[m_bufferUsed++] = uchar(m_bits);
         if (m_bufferUsed == int(sizeof m_buffer))
             flushOutput();
-        m_bitIndex = 0;
-        m_pendingByte = 0;
-    } else {
-        ++m_bitIndex;
+        m_bits >>= 8;
+        m_bitCount -= 8;
     }
 }
 
@@ -70,18 +59,26 @@ void TQRCompress::flushOutput() {
 }
 
 void TQRCompress::CompressByte(uchar symbol) {
-    bool path[257];
-    int n = 0;
+    // The path is found leaf first and sent root first: shifting each bit in reverses it.
+    int path[258];
+    quint64 code = 0;
+    int length = 0;
     int a = symbol + 256;
-    int p;
+    path[0] = a;
     do {
-        p = m_up[a];
-        path[n++] = m_right[p] == a;
+        const int p = m_up[a];
+        const quint64 right = m_child[p][1] == a;
+        code = length < 56 ? code << 1 | right : code;
+        path[++length] = p;
         a = p;
-    } while (p != 0);
-    while (n > 0)
-        emitBit(path[--n]);
-    splay(symbol);
+    } while (a != 0);
+    if (length > 56) { // a rare deep leaf: bit by bit, root side first
+        for (int i = length - 1; i >= 0; --i)
+            emitBits(quint64(m_child[path[i + 1]][1] == path[i]), 1);
+    } else {
+        emitBits(code, length);
+    }
+    splay(path, length + 1);
 }
 
 void TQRCompress::Compress(const char *data, qint64 count) {
@@ -105,19 +102,26 @@ uchar TQRCompress::nextInput() {
 }
 
 uchar TQRCompress::ExpandByte() {
+    int down[258]; // root first
+    int length = 0;
     int a = 0;
+    down[0] = 0;
     do {
-        if (m_bitIndex == 7) {
-            m_inputByte = nextInput();
-            m_bitIndex = 0;
-        } else {
-            ++m_bitIndex;
+        if (m_bitCount == 0) {
+            m_bits = nextInput();
+            m_bitCount = 8;
         }
-        a = (m_inputByte >> m_bitIndex & 1) ? m_right[a] : m_left[a];
+        a = m_child[a][m_bits & 1];
+        m_bits >>= 1;
+        --m_bitCount;
+        down[++length] = a;
     } while (a <= 255);
     if (a == 512) // the leaf of 256 is never coded
         throw EQRError::damaged(QStringLiteral("bad compressed page data"));
-    splay(a - 256);
+    int path[258];
+    for (int i = 0; i <= length; ++i)
+        path[i] = down[length - i];
+    splay(path, length + 1);
     return uchar(a - 256);
 }
 
@@ -131,8 +135,10 @@ void TQRCompress::Finish() {
         return;
     m_finished = true;
     if (m_compressing) {
-        if (m_bitIndex != 0)
-            m_buffer[m_bufferUsed++] = m_pendingByte;
+        if (m_bitCount > 0) {
+            m_buffer[m_bufferUsed++] = uchar(m_bits);
+            m_bitCount = 0;
+        }
         flushOutput();
     } else if (m_bufferFill > m_bufferUsed) {
         m_stream.Seek(-(m_bufferFill - m_bufferUsed), TQRStream::soCurrent);

@@ -27,20 +27,19 @@ public:
     void Finish();
 
 private:
-    void splay(int symbol);
-    void emitBit(bool bit);
+    void splay(const int *path, int length);
+    void emitBits(quint64 code, int count);
     void flushOutput();
     uchar nextInput();
 
     TQRStream &m_stream;
     bool m_compressing;
     bool m_finished = false;
-    quint16 m_left[256];
-    quint16 m_right[256];
+    quint16 m_child[256][2]; // [0] left, [1] right
     quint8 m_up[513];
-    int m_bitIndex;
-    uchar m_pendingByte = 0;
-    uchar m_inputByte = 0;
+    // Bits not yet written (compressing) or not yet used of the current input byte (expanding), lowest first.
+    quint64 m_bits = 0;
+    int m_bitCount = 0;
     qint64 m_inputLimit;
     qint64 m_inputRead = 0; // bytes taken from the stream into the buffer
     int m_bufferUsed = 0;   // output bytes waiting, or input bytes consumed

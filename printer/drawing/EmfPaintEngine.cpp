@@ -831,15 +831,20 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
     setTextAlign(TA_BASELINE);
 
     // Advances spread so their sum is the run's width.
-    const QFontMetricsF metrics(font, m_device);
+    if (!m_metrics || m_metricsFont != font) {
+        m_metrics.emplace(font, m_device);
+        m_metricsFont = font;
+    }
+    const QFontMetricsF &metrics = *m_metrics;
     const int n = int(text.size());
     std::vector<qreal> advance(size_t(n), 0);
     qreal natural = 0;
     for (int i = 0; i < n; ++i) {
-        if (text.at(i).isLowSurrogate())
+        const QChar c = text.at(i);
+        if (c.isLowSurrogate())
             continue;
-        const int len = (text.at(i).isHighSurrogate() && i + 1 < n) ? 2 : 1;
-        advance[size_t(i)] = metrics.horizontalAdvance(text.mid(i, len));
+        advance[size_t(i)] = (c.isHighSurrogate() && i + 1 < n) ? metrics.horizontalAdvance(text.mid(i, 2))
+                                                                 : metrics.horizontalAdvance(c);
         natural += advance[size_t(i)];
     }
     const qreal width = textItem.width() > 0 ? textItem.width() : natural;

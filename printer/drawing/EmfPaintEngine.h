@@ -4,12 +4,14 @@
 
 #include <QBrush>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QHash>
 #include <QPaintEngine>
 #include <QPainterPath>
 #include <QPen>
 #include <QTransform>
 
+#include <optional>
 #include <vector>
 
 class EmfRecorder;
@@ -119,4 +121,6 @@ private:
     Qt::BGMode m_bgMode = Qt::TransparentMode;
     QTransform m_transform;
     bool m_clipDirty = false;
+    std::optional<QFontMetricsF> m_metrics; // of the last text item's font
+    QFont m_metricsFont;
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -21,7 +22,93 @@ QByteArray compress(const QByteArray &input) {
     return out;
 }
 
+// The coder written out literally, bit by bit, as the file format defines it.
+class ReferenceCoder {
+public:
+    ReferenceCoder() {
+        for (int i = 0; i < 256; ++i) {
+            left[i] = 2 * i + 1;
+            right[i] = 2 * i + 2;
+        }
+        for (int j = 1; j <= 512; ++j)
+            up[j] = (j - 1) / 2;
+    }
+    QByteArray compress(const QByteArray &input) {
+        QByteArray out;
+        int bitIndex = 0, pending = 0;
+        for (char ch : input) {
+            const int s = uchar(ch);
+            std::vector<int> bits;
+            int a = s + 256, p;
+            do {
+                p = up[a];
+                bits.push_back(right[p] == a ? 1 : 0);
+                a = p;
+            } while (p != 0);
+            for (auto it = bits.rbegin(); it != bits.rend(); ++it) {
+                if (*it)
+                    pending |= 1 << bitIndex;
+                if (bitIndex == 7) {
+                    out.append(char(pending));
+                    bitIndex = 0;
+                    pending = 0;
+                } else {
+                    ++bitIndex;
+                }
+            }
+            splay(s);
+        }
+        if (bitIndex != 0)
+            out.append(char(pending));
+        return out;
+    }
+
+private:
+    void splay(int s) {
+        int a = s + 256;
+        do {
+            const int c = up[a];
+            if (c != 0) {
+                const int d = up[c];
+                int b = left[d];
+                if (b == c) {
+                    b = right[d];
+                    right[d] = a;
+                } else {
+                    left[d] = a;
+                }
+                if (left[c] == a)
+                    left[c] = b;
+                else
+                    right[c] = b;
+                up[a] = d;
+                up[b] = c;
+                a = d;
+            } else {
+                a = c;
+            }
+        } while (a != 0);
+    }
+    int left[256], right[256], up[513] = {};
+};
+
 } // namespace
+
+TEST(Compress, SameBitsAsTheLiteralAlgorithm) {
+    std::mt19937 random(1);
+    QList<QByteArray> inputs = {samplePageBytes(3)};
+    QByteArray sweep, saw, skewed;
+    for (int round = 0; round < 40; ++round)
+        for (int s = 0; s < 256; ++s) {
+            sweep.append(char(s));
+            saw.append(char(round % 2 ? 255 - s : s));
+        }
+    for (int i = 0; i < 50000; ++i)
+        skewed.append(char(random() % 3 == 0 ? random() % 256 : random() % 4));
+    inputs << sweep << saw << skewed;
+    for (const QByteArray &input : inputs)
+        EXPECT_EQ(compress(input), ReferenceCoder().compress(input));
+}
 
 TEST(Compress, KnownCodes) {
     EXPECT_EQ(compress("abc").toHex(' '), QByteArray("46 3d 01"));
