@@ -4,6 +4,7 @@
 #include "printer/QRStream.h"
 
 #include <algorithm>
+#include <cstring>
 
 TQRCompress::TQRCompress(TQRStream &stream, bool compressing, qint64 inputLimit)
     : m_stream(stream), m_compressing(compressing), m_inputLimit(inputLimit) {
@@ -24,32 +25,37 @@ TQRCompress::~TQRCompress() {
 }
 
 // Semi-splaying: each step swaps the leaf's branch with its grandparent's other branch, moving it up two
-// levels. `path` holds the leaf and its ancestors up to the root (path[length - 1] = 0), as the coder has
-// just walked them; the steps visit exactly those nodes, so no parent link needs to be followed here.
-void TQRCompress::splay(const int *path, int length) {
-    for (int i = 0; i + 2 < length; i += 2) {
-        const int a = path[i], c = path[i + 1], d = path[i + 2];
-        const int side = m_child[d][0] == c; // c's sibling under d gives way to a
-        const int b = m_child[d][side];
-        m_child[d][side] = quint16(a);
-        m_child[c][m_child[c][0] != a] = quint16(b);
-        m_up[a] = quint8(d);
-        m_up[b] = quint8(c);
+// levels. `path` runs from the root (path[0] = 0) to the leaf (path[depth]) as the coder has just walked it,
+// `side[k]` telling which branch led to path[k]; the steps visit exactly those nodes, so neither parent
+// links nor branch tests need to be read back here. Parent links are kept only while compressing, the only
+// time they are followed.
+void TQRCompress::splay(const int *path, const int *side, int depth) {
+    for (int j = depth; j >= 2; j -= 2) {
+        const int a = path[j], c = path[j - 1], d = path[j - 2];
+        const int other = 1 - side[j - 1]; // c's sibling under d gives way to a
+        const int b = m_child[d][other];
+        m_child[d][other] = quint16(a);
+        m_child[c][side[j]] = quint16(b);
+        if (m_compressing) {
+            m_up[a] = quint8(d);
+            m_up[b] = quint8(c);
+        }
     }
 }
 
 // Appends `count` (at most 56) bits, the first in the lowest bit; whole bytes go out, the first bit of each
-// byte in its least significant bit.
+// byte in its least significant bit. The register is stored whole and the buffer advanced by the whole
+// bytes it held, which avoids a branch per byte.
 void TQRCompress::emitBits(quint64 code, int count) {
     m_bits |= code << m_bitCount;
     m_bitCount += count;
-    while (m_bitCount >= 8) {
-        m_buffer[m_bufferUsed++] = uchar(m_bits);
-        if (m_bufferUsed == int(sizeof m_buffer))
-            flushOutput();
-        m_bits >>= 8;
-        m_bitCount -= 8;
-    }
+    std::memcpy(m_buffer + m_bufferUsed, &m_bits, 8); // little-endian: lowest bits in the first byte
+    const int bytes = m_bitCount >> 3;
+    m_bufferUsed += bytes;
+    m_bits >>= 8 * bytes;
+    m_bitCount &= 7;
+    if (m_bufferUsed > int(sizeof m_buffer) - 16)
+        flushOutput();
 }
 
 void TQRCompress::flushOutput() {
@@ -60,25 +66,29 @@ void TQRCompress::flushOutput() {
 
 void TQRCompress::CompressByte(uchar symbol) {
     // The path is found leaf first and sent root first: shifting each bit in reverses it.
-    int path[258];
+    int path[258], side[258];
+    int *top = path + 257; // filled downward, so both end up root first
+    int *topSide = side + 257;
     quint64 code = 0;
-    int length = 0;
+    int depth = 0;
     int a = symbol + 256;
-    path[0] = a;
+    *top = a;
     do {
         const int p = m_up[a];
-        const quint64 right = m_child[p][1] == a;
-        code = length < 56 ? code << 1 | right : code;
-        path[++length] = p;
+        const int right = m_child[p][1] == a;
+        code = depth < 56 ? code << 1 | quint64(right) : code;
+        *topSide-- = right;
+        *--top = p;
+        ++depth;
         a = p;
     } while (a != 0);
-    if (length > 56) { // a rare deep leaf: bit by bit, root side first
-        for (int i = length - 1; i >= 0; --i)
-            emitBits(quint64(m_child[path[i + 1]][1] == path[i]), 1);
+    if (depth > 56) { // a rare deep leaf: bit by bit, root side first
+        for (int i = 1; i <= depth; ++i)
+            emitBits(quint64(topSide[i]), 1);
     } else {
-        emitBits(code, length);
+        emitBits(code, depth);
     }
-    splay(path, length + 1);
+    splay(top, topSide, depth);
 }
 
 void TQRCompress::Compress(const char *data, qint64 count) {
@@ -86,42 +96,64 @@ void TQRCompress::Compress(const char *data, qint64 count) {
         CompressByte(uchar(data[i]));
 }
 
-uchar TQRCompress::nextInput() {
-    if (m_bufferUsed == m_bufferFill) {
-        qint64 want = sizeof m_buffer;
-        if (m_inputLimit >= 0)
-            want = std::min(want, m_inputLimit - m_inputRead);
-        const qint64 got = want > 0 ? m_stream.Read(m_buffer, want) : 0;
-        if (got <= 0)
-            throw EQRError::readError();
-        m_inputRead += got;
-        m_bufferFill = int(got);
-        m_bufferUsed = 0;
+// Appends whole input bytes to the bit register while it has room for one more; stops quietly at the end of
+// the input (the caller fails only when it needs a bit that is not there).
+void TQRCompress::topUp(quint64 &bits, int &count) {
+    if (m_bufferFill - m_bufferUsed >= 8) {
+        quint64 next;
+        std::memcpy(&next, m_buffer + m_bufferUsed, 8); // little-endian: first byte lowest
+        const int take = (63 - count) >> 3;
+        if (take > 0) {
+            bits |= (next & ((quint64(1) << (8 * take)) - 1)) << count;
+            m_bufferUsed += take;
+            count += 8 * take;
+        }
+        return;
     }
-    return m_buffer[m_bufferUsed++];
+    while (count <= 56) {
+        if (m_bufferUsed == m_bufferFill) {
+            qint64 want = sizeof m_buffer;
+            if (m_inputLimit >= 0)
+                want = std::min(want, m_inputLimit - m_inputRead);
+            const qint64 got = want > 0 ? m_stream.Read(m_buffer, want) : 0;
+            if (got <= 0)
+                return;
+            m_inputRead += got;
+            m_bufferFill = int(got);
+            m_bufferUsed = 0;
+        }
+        bits |= quint64(m_buffer[m_bufferUsed++]) << count;
+        count += 8;
+    }
 }
 
 uchar TQRCompress::ExpandByte() {
-    int down[258]; // root first
-    int length = 0;
+    int path[258], side[258]; // root first
+    int depth = 0;
     int a = 0;
-    down[0] = 0;
+    path[0] = 0;
+    quint64 bits = m_bits;
+    int count = m_bitCount;
+    if (count < 32)
+        topUp(bits, count);
     do {
-        if (m_bitCount == 0) {
-            m_bits = nextInput();
-            m_bitCount = 8;
+        if (count == 0) {
+            topUp(bits, count);
+            if (count == 0)
+                throw EQRError::readError();
         }
-        a = m_child[a][m_bits & 1];
-        m_bits >>= 1;
-        --m_bitCount;
-        down[++length] = a;
+        const int bit = int(bits & 1);
+        a = m_child[a][bit];
+        bits >>= 1;
+        --count;
+        path[++depth] = a;
+        side[depth] = bit;
     } while (a <= 255);
+    m_bits = bits;
+    m_bitCount = count;
     if (a == 512) // the leaf of 256 is never coded
         throw EQRError::damaged(QStringLiteral("bad compressed page data"));
-    int path[258];
-    for (int i = 0; i <= length; ++i)
-        path[i] = down[length - i];
-    splay(path, length + 1);
+    splay(path, side, depth);
     return uchar(a - 256);
 }
 
@@ -140,7 +172,11 @@ void TQRCompress::Finish() {
             m_bitCount = 0;
         }
         flushOutput();
-    } else if (m_bufferFill > m_bufferUsed) {
-        m_stream.Seek(-(m_bufferFill - m_bufferUsed), TQRStream::soCurrent);
+    } else {
+        // Input bytes not begun: the rest of the buffer and the untouched bytes of the bit register.
+        const qint64 unused = (m_bufferFill - m_bufferUsed) + m_bitCount / 8;
+        if (unused > 0)
+            m_stream.Seek(-unused, TQRStream::soCurrent);
+        m_bitCount = 0;
     }
 }

@@ -27,10 +27,10 @@ public:
     void Finish();
 
 private:
-    void splay(const int *path, int length);
+    void splay(const int *path, const int *side, int depth);
     void emitBits(quint64 code, int count);
     void flushOutput();
-    uchar nextInput();
+    void topUp(quint64 &bits, int &count);
 
     TQRStream &m_stream;
     bool m_compressing;
