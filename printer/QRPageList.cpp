@@ -212,6 +212,27 @@ std::unique_ptr<TMetafile> TQRPageList::FetchPage(qint32 pageNumber) {
     }
 }
 
+qint64 TQRPageList::SeekPage(qint32 pageNumber) {
+    QMutexLocker locker(&m_lock);
+    if (pageNumber < 1 || pageNumber > m_storedPages || !m_stream)
+        return -1;
+    QMutexLocker streamLocker(&m_stream->Lock());
+    Layout layout;
+    layout.headerSize = m_headerSize ? m_headerSize : m_stream->HeaderSize();
+    m_headerSize = layout.headerSize;
+    layout.pages = m_storedPages;
+    layout.compression = m_compression;
+    layout.starts.swap(m_starts);
+    try {
+        const qint64 start = seekPage(*m_stream, layout, pageNumber);
+        m_starts.swap(layout.starts);
+        return start;
+    } catch (...) {
+        m_starts.swap(layout.starts);
+        throw;
+    }
+}
+
 void TQRPageList::ReadFileHeader() {
     QMutexLocker locker(&m_lock);
     if (!m_stream)

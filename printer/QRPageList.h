@@ -42,6 +42,10 @@ public:
     /// stream raises EQRError ("Stream read error", or a text naming the fault).
     std::unique_ptr<TMetafile> FetchPage(qint32 pageNumber);
 
+    /// Positions the stream at the start of page `pageNumber`'s record and returns that offset (-1 for a
+    /// number outside 1 ... StoredPages). Every hop is checked; a broken chain raises EQRError.
+    qint64 SeekPage(qint32 pageNumber);
+
     /// Rewrites the header at offset 0 with StoredPages, the local time and Compression; the position is
     /// left just after it.
     void WriteFileHeader();

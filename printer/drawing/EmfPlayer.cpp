@@ -606,6 +606,8 @@ void Playback::text(const Rec &r, bool wide) {
     const quint32 offDx = r.u32(72);
     if (chars > (1u << 24) || !r.fits(offString, quint64(chars) * (wide ? 2 : 1)))
         return;
+    if (options & ETO_GLYPH_INDEX) // glyph numbers of a font we do not have, not characters
+        return;
     QString s;
     if (wide) {
         s.resize(qsizetype(chars));

@@ -43,8 +43,12 @@ TEST(PageList, PagesComeBackInAnyOrder) {
             EXPECT_EQ(page->Bytes(), originals[n - 1]);
             EXPECT_EQ(textOf(*page), QStringLiteral("Page %1").arg(n));
         }
-        for (int n : {0, -1, 4})
+        for (int n : {0, -1, 4}) {
             EXPECT_FALSE(list.FetchPage(n)) << n;
+            EXPECT_EQ(list.SeekPage(n), -1) << n;
+        }
+        EXPECT_EQ(list.SeekPage(1), 128);
+        EXPECT_EQ(list.PageStream()->Position(), 128);
     }
 }
 

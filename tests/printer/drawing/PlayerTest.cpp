@@ -204,6 +204,8 @@ TEST(Player, RecordsOfOtherPrograms) {
     EmfBuilder textFile;
     textFile.record(999, {1, 2, 3});
     textFile.raw(rawRecord(EMR_EXTTEXTOUTA, {0, 0, 0, 0, 1, 0, 0, 10, 50, 3, 76, 0, 0, 0, 0, 0, 0}, ansi));
+    textFile.raw(rawRecord(EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 10, 70, 1, 76, ETO_GLYPH_INDEX, 0, 0, 0, 0, 0},
+                           QByteArray("\x24\x00", 2))); // a glyph number is not a character
     const TMetafile text = loaded(textFile.bytes());
     ASSERT_EQ(text.Texts().size(), 1);
     EXPECT_EQ(text.Texts()[0].text, QStringLiteral("őŰč"));
