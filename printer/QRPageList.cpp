@@ -190,10 +190,9 @@ std::unique_ptr<TMetafile> TQRPageList::readPage(TQRStream &stream, Layout &layo
     return recording;
 }
 
-std::unique_ptr<TMetafile> TQRPageList::FetchPage(qint32 pageNumber) {
-    QMutexLocker locker(&m_lock);
-    if (pageNumber < 1 || pageNumber > m_storedPages || !m_stream)
-        return nullptr;
+// Runs `step` on the current stream with the list's layout, keeping what it learns of record offsets even
+// when it fails.
+template <typename Step> auto TQRPageList::withLayout(Step step) {
     QMutexLocker streamLocker(&m_stream->Lock());
     Layout layout;
     layout.headerSize = m_headerSize ? m_headerSize : m_stream->HeaderSize();
@@ -202,9 +201,9 @@ std::unique_ptr<TMetafile> TQRPageList::FetchPage(qint32 pageNumber) {
     layout.compression = m_compression;
     layout.starts.swap(m_starts);
     try {
-        auto page = readPage(*m_stream, layout, pageNumber);
+        auto result = step(layout);
         m_starts.swap(layout.starts);
-        return page;
+        return result;
     } catch (...) {
         m_starts.swap(layout.starts);
         m_stream->Seek(0, TQRStream::soEnd);
@@ -212,25 +211,18 @@ std::unique_ptr<TMetafile> TQRPageList::FetchPage(qint32 pageNumber) {
     }
 }
 
+std::unique_ptr<TMetafile> TQRPageList::FetchPage(qint32 pageNumber) {
+    QMutexLocker locker(&m_lock);
+    if (pageNumber < 1 || pageNumber > m_storedPages || !m_stream)
+        return nullptr;
+    return withLayout([&](Layout &layout) { return readPage(*m_stream, layout, pageNumber); });
+}
+
 qint64 TQRPageList::SeekPage(qint32 pageNumber) {
     QMutexLocker locker(&m_lock);
     if (pageNumber < 1 || pageNumber > m_storedPages || !m_stream)
         return -1;
-    QMutexLocker streamLocker(&m_stream->Lock());
-    Layout layout;
-    layout.headerSize = m_headerSize ? m_headerSize : m_stream->HeaderSize();
-    m_headerSize = layout.headerSize;
-    layout.pages = m_storedPages;
-    layout.compression = m_compression;
-    layout.starts.swap(m_starts);
-    try {
-        const qint64 start = seekPage(*m_stream, layout, pageNumber);
-        m_starts.swap(layout.starts);
-        return start;
-    } catch (...) {
-        m_starts.swap(layout.starts);
-        throw;
-    }
+    return withLayout([&](Layout &layout) { return seekPage(*m_stream, layout, pageNumber); });
 }
 
 void TQRPageList::ReadFileHeader() {

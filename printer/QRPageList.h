@@ -70,6 +70,7 @@ private:
     static void readLayout(TQRStream &stream, Layout &layout, bool countRecords);
     static qint64 seekPage(TQRStream &stream, Layout &layout, qint32 pageNumber);
     static std::unique_ptr<TMetafile> readPage(TQRStream &stream, Layout &layout, qint32 pageNumber);
+    template <typename Step> auto withLayout(Step step);
 
     mutable QRecursiveMutex m_lock;
     std::unique_ptr<TQRStream> m_stream;
