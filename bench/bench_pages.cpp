@@ -200,6 +200,10 @@ public:
         const Run &r = runs[name];
         return r.iterations ? r.real_accumulated_time * 1000 / double(r.iterations) : 0;
     }
+    double cpuMs(const std::string &name) {
+        const Run &r = runs[name];
+        return r.iterations ? r.cpu_accumulated_time * 1000 / double(r.iterations) : 0;
+    }
     double mbps(const std::string &name) {
         const auto it = runs[name].counters.find("bytes_per_second");
         return it == runs[name].counters.end() ? 0 : double(it->second) / 1e6;
@@ -238,7 +242,8 @@ int main(int argc, char **argv) {
                 collector.ms("BM_LoadReport"), first, collector.ms("BM_FetchPage/page(0=last,-1=100random):0"),
                 collector.ms("BM_FetchPage/page(0=last,-1=100random):0") / std::max(1e-9, first), random,
                 random / std::max(1e-9, first));
-    std::printf("  fetch and replay a random page %.2f ms\n", collector.ms("BM_FetchAndReplay"));
+    std::printf("  fetch and replay a random page %.2f ms (processor time %.2f ms)\n", collector.ms("BM_FetchAndReplay"),
+                collector.cpuMs("BM_FetchAndReplay"));
     const double direct = collector.ms("BM_PaintDirect");
     std::printf("typical text page: painted directly %.2f ms; recorded %.2f ms (%.2fx); replayed %.2f ms (%.2fx)\n",
                 direct, collector.ms("BM_RecordPage"), collector.ms("BM_RecordPage") / std::max(1e-9, direct),
