@@ -242,8 +242,8 @@ int main(int argc, char **argv) {
                 collector.ms("BM_LoadReport"), first, collector.ms("BM_FetchPage/page(0=last,-1=100random):0"),
                 collector.ms("BM_FetchPage/page(0=last,-1=100random):0") / std::max(1e-9, first), random,
                 random / std::max(1e-9, first));
-    std::printf("  fetch and replay a random page %.2f ms (processor time %.2f ms)\n", collector.ms("BM_FetchAndReplay"),
-                collector.cpuMs("BM_FetchAndReplay"));
+    std::printf("  fetch and replay a random page %.2f ms (processor time %.2f ms)\n",
+                collector.ms("BM_FetchAndReplay"), collector.cpuMs("BM_FetchAndReplay"));
     const double direct = collector.ms("BM_PaintDirect");
     std::printf("typical text page: painted directly %.2f ms; recorded %.2f ms (%.2fx); replayed %.2f ms (%.2fx)\n",
                 direct, collector.ms("BM_RecordPage"), collector.ms("BM_RecordPage") / std::max(1e-9, direct),

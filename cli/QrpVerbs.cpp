@@ -61,8 +61,8 @@ int infoVerb(const QStringList &argv) {
     out(QStringLiteral("pages %1").arg(list.StoredPages()));
     out(QStringLiteral("compressed %1").arg(list.Compression() ? 1 : 0));
     out(QStringLiteral("header %1").arg(stream.HeaderSize()));
-    out(QStringLiteral("written %1").arg(written.isValid() ? written.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                                           : QStringLiteral("-")));
+    out(QStringLiteral("written %1")
+            .arg(written.isValid() ? written.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QStringLiteral("-")));
     return 0;
 }
 
@@ -78,7 +78,11 @@ int textVerb(const QStringList &argv) {
             for (QChar &c : text)
                 if (c.unicode() < 32)
                     c = QLatin1Char(' ');
-            out(QStringLiteral("%1\t%2\t%3\t%4").arg(page).arg(rnd(run.position.x())).arg(rnd(run.position.y())).arg(text));
+            out(QStringLiteral("%1\t%2\t%3\t%4")
+                    .arg(page)
+                    .arg(rnd(run.position.x()))
+                    .arg(rnd(run.position.y()))
+                    .arg(text));
         }
     }
     return 0;

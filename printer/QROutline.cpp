@@ -62,7 +62,9 @@ void TQROutline::AddEntry(const TQROutlineEntry &entry) {
     m_entries.append(e);
 }
 
-void TQROutline::ClearEntries() { m_entries.clear(); }
+void TQROutline::ClearEntries() {
+    m_entries.clear();
+}
 
 void TQROutline::AttachTree(TQROutlineNodes *nodes) {
     m_nodes = nodes;

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr qint64 RecordOverhead = 12;          // page number, next offset, start offset
+constexpr qint64 RecordOverhead = 12;            // page number, next offset, start offset
 constexpr qint64 MaxPageBytes = qint64(1) << 30; // one page recording, expanded
 
 } // namespace
@@ -37,8 +37,8 @@ void TQRPageList::WriteFileHeader() {
     if (!m_stream)
         m_stream = std::make_unique<TQRStream>();
     QMutexLocker streamLocker(&m_stream->Lock());
-    const TQRFileHeader header = TQRFileHeader::Make(m_storedPages, TQRFileHeader::toDays(QDateTime::currentDateTime()),
-                                                     m_compression);
+    const TQRFileHeader header =
+        TQRFileHeader::Make(m_storedPages, TQRFileHeader::toDays(QDateTime::currentDateTime()), m_compression);
     m_stream->Seek(0, TQRStream::soBeginning);
     m_stream->WriteBuffer(header.Bytes.data(), TQRFileHeader::Size);
     m_headerSize = TQRFileHeader::Size;
@@ -237,7 +237,9 @@ void TQRPageList::ReadFileHeader() {
     m_starts = std::move(layout.starts);
 }
 
-void TQRPageList::LoadPages(const QString &fileName) { LoadPages(TQRStream::CreateFromFile(fileName)); }
+void TQRPageList::LoadPages(const QString &fileName) {
+    LoadPages(TQRStream::CreateFromFile(fileName));
+}
 
 void TQRPageList::LoadPages(std::unique_ptr<TQRStream> stream) {
     QMutexLocker locker(&m_lock);

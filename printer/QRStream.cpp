@@ -12,7 +12,9 @@
 
 namespace {
 
-qint32 le32(const uchar *p) { return qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24); }
+qint32 le32(const uchar *p) {
+    return qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
+}
 
 void put32(uchar *p, quint32 v) {
     p[0] = uchar(v);
@@ -25,7 +27,9 @@ const QDate Epoch(1899, 12, 30);
 
 } // namespace
 
-qint32 TQRFileHeader::PageCount() const { return le32(Bytes.data() + 8); }
+qint32 TQRFileHeader::PageCount() const {
+    return le32(Bytes.data() + 8);
+}
 
 double TQRFileHeader::Written() const {
     double d;
@@ -111,8 +115,8 @@ void TQRStream::spill() {
     QTemporaryFile temporary(QDir::tempPath() + QStringLiteral("/QRPXXXXXX.tmp"));
     temporary.setAutoRemove(false);
     if (!temporary.open())
-        throw EQRError(QStringLiteral("Cannot create file \"%1\". %2")
-                           .arg(temporary.fileTemplate(), temporary.errorString()));
+        throw EQRError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(temporary.fileTemplate(), temporary.errorString()));
     const QString name = temporary.fileName();
     temporary.close();
     auto file = std::make_unique<QFile>(name);
@@ -222,7 +226,9 @@ int TQRStream::HeaderSize() {
         uchar h[128];
         Seek(0, soBeginning);
         const bool whole = Read(h, 128) == 128;
-        auto fillerAt = [&h](int from) { return std::all_of(h + from, h + from + 100, [](uchar c) { return c == 'H'; }); };
+        auto fillerAt = [&h](int from) {
+            return std::all_of(h + from, h + from + 100, [](uchar c) { return c == 'H'; });
+        };
         size = whole && !fillerAt(26) && fillerAt(22) ? 124 : 128;
     }
     Seek(saved, soBeginning);

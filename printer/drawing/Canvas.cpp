@@ -23,7 +23,9 @@ ClipRect::ClipRect(QPainter &painter, const QRectF &rect) : m_painter(painter) {
     m_painter.setClipRect(rect, Qt::IntersectClip);
 }
 
-ClipRect::~ClipRect() { m_painter.restore(); }
+ClipRect::~ClipRect() {
+    m_painter.restore();
+}
 
 void StretchDraw(QPainter &painter, const QRectF &target, const TMetafile &picture) {
     picture.StretchDraw(painter, target);

@@ -34,8 +34,8 @@ struct Mask {
 
 } // namespace
 
-QImage decodeDib(const uchar *info, quint64 infoSize, const uchar *bits, quint64 bitsSize, bool *bottomUp,
-                 bool alpha, quint64 maxPixels) {
+QImage decodeDib(const uchar *info, quint64 infoSize, const uchar *bits, quint64 bitsSize, bool *bottomUp, bool alpha,
+                 quint64 maxPixels) {
     if (infoSize < 40)
         return {};
     const quint32 headerSize = emf::u32(info);

@@ -105,8 +105,8 @@ enum RecordType : quint32 {
 
 constexpr quint32 Signature = 0x464D4520; // " EMF"
 constexpr quint32 Version = 0x00010000;
-constexpr int HeaderBytes = 108;          // with both header extensions
-constexpr int MinHeaderBytes = 88;        // the oldest header form
+constexpr int HeaderBytes = 108;   // with both header extensions
+constexpr int MinHeaderBytes = 88; // the oldest header form
 constexpr quint32 StockObject = 0x80000000u;
 
 enum StockObjects : quint32 {
@@ -131,7 +131,16 @@ enum StockObjects : quint32 {
     DC_PEN = 19,
 };
 
-enum MapMode { MM_TEXT = 1, MM_LOMETRIC, MM_HIMETRIC, MM_LOENGLISH, MM_HIENGLISH, MM_TWIPS, MM_ISOTROPIC, MM_ANISOTROPIC };
+enum MapMode {
+    MM_TEXT = 1,
+    MM_LOMETRIC,
+    MM_HIMETRIC,
+    MM_LOENGLISH,
+    MM_HIENGLISH,
+    MM_TWIPS,
+    MM_ISOTROPIC,
+    MM_ANISOTROPIC
+};
 enum BkMode { TRANSPARENT = 1, OPAQUE = 2 };
 enum PolyFillMode { ALTERNATE = 1, WINDING = 2 };
 enum TextAlign : quint32 {
@@ -164,9 +173,22 @@ enum PenStyle : quint32 {
     PS_JOIN_MASK = 0xF000,
     PS_GEOMETRIC = 0x10000,
 };
-enum BrushStyle : quint32 { BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2, BS_PATTERN = 3, BS_DIBPATTERN = 5, BS_DIBPATTERNPT = 6 };
+enum BrushStyle : quint32 {
+    BS_SOLID = 0,
+    BS_NULL = 1,
+    BS_HATCHED = 2,
+    BS_PATTERN = 3,
+    BS_DIBPATTERN = 5,
+    BS_DIBPATTERNPT = 6
+};
 enum HatchStyle : quint32 { HS_HORIZONTAL = 0, HS_VERTICAL, HS_FDIAGONAL, HS_BDIAGONAL, HS_CROSS, HS_DIAGCROSS };
-enum ExtTextOutOptions : quint32 { ETO_OPAQUE = 2, ETO_CLIPPED = 4, ETO_GLYPH_INDEX = 0x10, ETO_NO_RECT = 0x100, ETO_PDY = 0x2000 };
+enum ExtTextOutOptions : quint32 {
+    ETO_OPAQUE = 2,
+    ETO_CLIPPED = 4,
+    ETO_GLYPH_INDEX = 0x10,
+    ETO_NO_RECT = 0x100,
+    ETO_PDY = 0x2000
+};
 enum RegionMode { RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY = 5 };
 enum WorldTransformMode { MWT_IDENTITY = 1, MWT_LEFTMULTIPLY = 2, MWT_RIGHTMULTIPLY = 3, MWT_SET = 4 };
 enum RasterOp : quint32 {
@@ -188,10 +210,18 @@ enum CommentKind : quint32 {
     CommentFontPixelSize = 1, // double: the exact pixel size of the next created font
 };
 
-inline quint32 u32(const uchar *p) { return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24; }
-inline qint32 i32(const uchar *p) { return qint32(u32(p)); }
-inline quint16 u16(const uchar *p) { return quint16(p[0] | p[1] << 8); }
-inline qint16 i16(const uchar *p) { return qint16(u16(p)); }
+inline quint32 u32(const uchar *p) {
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+inline qint32 i32(const uchar *p) {
+    return qint32(u32(p));
+}
+inline quint16 u16(const uchar *p) {
+    return quint16(p[0] | p[1] << 8);
+}
+inline qint16 i16(const uchar *p) {
+    return qint16(u16(p));
+}
 inline float f32(const uchar *p) {
     const quint32 v = u32(p);
     float f;
@@ -248,6 +278,8 @@ private:
 };
 
 /// A COLORREF (0x00BBGGRR) from and to red, green, blue.
-inline quint32 colorRef(int r, int g, int b) { return quint32(r & 0xFF) | quint32(g & 0xFF) << 8 | quint32(b & 0xFF) << 16; }
+inline quint32 colorRef(int r, int g, int b) {
+    return quint32(r & 0xFF) | quint32(g & 0xFF) << 8 | quint32(b & 0xFF) << 16;
+}
 
 } // namespace emf

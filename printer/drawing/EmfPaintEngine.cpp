@@ -18,10 +18,12 @@ using namespace emf;
 
 namespace {
 
-constexpr int SubUnits = 16;      // logical units per user unit under a world transform
+constexpr int SubUnits = 16;       // logical units per user unit under a world transform
 constexpr size_t ObjectLimit = 40; // created objects kept for reuse
 
-quint32 colorOf(const QColor &c) { return colorRef(c.red(), c.green(), c.blue()); }
+quint32 colorOf(const QColor &c) {
+    return colorRef(c.red(), c.green(), c.blue());
+}
 
 bool fitsInt16(const QList<QPoint> &pts) {
     return std::all_of(pts.begin(), pts.end(), [](const QPoint &p) {
@@ -117,7 +119,7 @@ QByteArray EmfPaintEngine::bytes() const {
     w.u32(EMR_HEADER);
     w.u32(HeaderBytes);
     writeRectL(w, QRect(0, 0, width, height)); // bounds, inclusive
-    w.i32(0);                                   // frame in 0.01 mm
+    w.i32(0);                                  // frame in 0.01 mm
     w.i32(0);
     w.i32(rnd(width * 2540.0 / dpiX));
     w.i32(rnd(height * 2540.0 / dpiY));
@@ -204,10 +206,9 @@ void EmfPaintEngine::applyClip() {
     boxPath.addRect(box);
     const bool isRect = clip.isEmpty() || (clip.subtracted(boxPath).isEmpty() && boxPath.subtracted(clip).isEmpty());
     if (isRect) {
-        recordRect(EMR_INTERSECTCLIPRECT,
-                   clip.isEmpty() ? QRect(0, 0, 0, 0)
-                                  : QRect(QPoint(rnd(box.left()), rnd(box.top())),
-                                          QPoint(rnd(box.right()), rnd(box.bottom()))));
+        recordRect(EMR_INTERSECTCLIPRECT, clip.isEmpty() ? QRect(0, 0, 0, 0)
+                                                         : QRect(QPoint(rnd(box.left()), rnd(box.top())),
+                                                                 QPoint(rnd(box.right()), rnd(box.bottom()))));
         return;
     }
     const QRegion region(clip.toFillPolygon().toPolygon(), clip.fillRule());
@@ -328,8 +329,12 @@ void EmfPaintEngine::selectObject(quint32 handle, quint32 &slot) {
     slot = handle;
 }
 
-void EmfPaintEngine::selectNullPen() { selectObject(StockObject | NULL_PEN, m_dc.pen); }
-void EmfPaintEngine::selectNullBrush() { selectObject(StockObject | NULL_BRUSH, m_dc.brush); }
+void EmfPaintEngine::selectNullPen() {
+    selectObject(StockObject | NULL_PEN, m_dc.pen);
+}
+void EmfPaintEngine::selectNullBrush() {
+    selectObject(StockObject | NULL_BRUSH, m_dc.brush);
+}
 
 void EmfPaintEngine::selectPen() {
     if (m_pen.style() == Qt::NoPen) {
@@ -844,7 +849,7 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
         if (c.isLowSurrogate())
             continue;
         advance[size_t(i)] = (c.isHighSurrogate() && i + 1 < n) ? metrics.horizontalAdvance(text.mid(i, 2))
-                                                                 : metrics.horizontalAdvance(c);
+                                                                : metrics.horizontalAdvance(c);
         natural += advance[size_t(i)];
     }
     const qreal width = textItem.width() > 0 ? textItem.width() : natural;

@@ -22,7 +22,9 @@ constexpr double HugeCoordinate = 1e7; // device pixels beyond this are not draw
 constexpr int MaxSaveDepth = 1024;
 constexpr quint32 MaxHandles = 65535;
 
-QColor colorFrom(quint32 ref) { return QColor(int(ref & 0xFF), int(ref >> 8 & 0xFF), int(ref >> 16 & 0xFF)); }
+QColor colorFrom(quint32 ref) {
+    return QColor(int(ref & 0xFF), int(ref >> 8 & 0xFF), int(ref >> 16 & 0xFF));
+}
 
 struct GdiObject {
     enum Kind { Pen, Brush, Font } kind = Pen;
@@ -123,7 +125,7 @@ private:
     const QByteArray &m_bytes;
     const Header &m_header;
     QPainter *m_painter = nullptr;
-    QTransform m_target;     // reference device -> painter's user space
+    QTransform m_target; // reference device -> painter's user space
     QTransform m_callerTransform;
     QPainterPath m_callerClip;
     bool m_callerClipped = false;
@@ -219,12 +221,14 @@ bool Playback::drawable(const QRectF &logical) const {
     if (!m_valid)
         return false;
     const QRectF d = (m_dc.world * pageTransform()).mapRect(logical);
-    return std::isfinite(d.left()) && std::isfinite(d.right()) && std::isfinite(d.top()) &&
-           std::isfinite(d.bottom()) && std::abs(d.left()) < HugeCoordinate && std::abs(d.right()) < HugeCoordinate &&
+    return std::isfinite(d.left()) && std::isfinite(d.right()) && std::isfinite(d.top()) && std::isfinite(d.bottom()) &&
+           std::abs(d.left()) < HugeCoordinate && std::abs(d.right()) < HugeCoordinate &&
            std::abs(d.top()) < HugeCoordinate && std::abs(d.bottom()) < HugeCoordinate;
 }
 
-void Playback::preparePen(bool on) { m_painter->setPen(on ? m_dc.pen.pen : QPen(Qt::NoPen)); }
+void Playback::preparePen(bool on) {
+    m_painter->setPen(on ? m_dc.pen.pen : QPen(Qt::NoPen));
+}
 
 void Playback::prepareBrush(bool on) {
     if (!on) {
@@ -429,8 +433,12 @@ void Playback::createPen(quint32 type, const Rec &r) {
         if (geometric) {
             pen.setWidthF(std::clamp(double(width), 1.0, 1e6));
             const quint32 cap = style & PS_ENDCAP_MASK, join = style & PS_JOIN_MASK;
-            pen.setCapStyle(cap == PS_ENDCAP_FLAT ? Qt::FlatCap : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap : Qt::RoundCap);
-            pen.setJoinStyle(join == PS_JOIN_MITER ? Qt::MiterJoin : join == PS_JOIN_BEVEL ? Qt::BevelJoin : Qt::RoundJoin);
+            pen.setCapStyle(cap == PS_ENDCAP_FLAT     ? Qt::FlatCap
+                            : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap
+                                                      : Qt::RoundCap);
+            pen.setJoinStyle(join == PS_JOIN_MITER   ? Qt::MiterJoin
+                             : join == PS_JOIN_BEVEL ? Qt::BevelJoin
+                                                     : Qt::RoundJoin);
             if (!(style & PS_GEOMETRIC)) { // a wide cosmetic-style pen still has round ends
                 pen.setCapStyle(Qt::RoundCap);
                 pen.setJoinStyle(Qt::RoundJoin);

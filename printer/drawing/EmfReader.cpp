@@ -60,8 +60,8 @@ std::optional<Header> parseHeader(const uchar *p, qsizetype size) {
     if (fw >= 0.5 && fh >= 0.5 && fw < limit && fh < limit) {
         h.width = rnd(fw);
         h.height = rnd(fh);
-        h.framePixels = QRectF(h.frame.left() * h.pixelsPerMmX / 100, h.frame.top() * h.pixelsPerMmY / 100,
-                               h.width, h.height);
+        h.framePixels =
+            QRectF(h.frame.left() * h.pixelsPerMmX / 100, h.frame.top() * h.pixelsPerMmY / 100, h.width, h.height);
     } else if (bw >= 1 && bh >= 1 && bw < limit && bh < limit) {
         h.width = int(bw);
         h.height = int(bh);

@@ -13,8 +13,8 @@ namespace emf {
 /// What the header record of a metafile says, checked against the bytes at hand.
 struct Header {
     quint32 headerSize = 0;
-    QRect bounds;  // inclusive, device units
-    QRect frame;   // inclusive, 0.01 mm
+    QRect bounds; // inclusive, device units
+    QRect frame;  // inclusive, 0.01 mm
     quint32 bytes = 0;
     quint32 records = 0;
     quint16 handles = 0;
@@ -22,7 +22,7 @@ struct Header {
     QSize millimeters; // reference device, mm
     double pixelsPerMmX = 96 / 25.4;
     double pixelsPerMmY = 96 / 25.4;
-    int width = 0;  // the picture, reference pixels
+    int width = 0; // the picture, reference pixels
     int height = 0;
     QRectF framePixels; // the picture frame in reference pixels
 };

@@ -14,9 +14,13 @@ EmfRecorder::EmfRecorder(int width, int height, double dpiX, double dpiY)
 
 EmfRecorder::~EmfRecorder() = default;
 
-QPaintEngine *EmfRecorder::paintEngine() const { return m_engine.get(); }
+QPaintEngine *EmfRecorder::paintEngine() const {
+    return m_engine.get();
+}
 
-QByteArray EmfRecorder::bytes() const { return m_engine->bytes(); }
+QByteArray EmfRecorder::bytes() const {
+    return m_engine->bytes();
+}
 
 EmfPaintEngine *EmfRecorder::engineOf(const QPainter &painter) {
     QPaintEngine *engine = painter.paintEngine();

@@ -26,7 +26,9 @@ void TMetafile::adopt(const QByteArray &bytes, const emf::Header &header) {
     m_dpiY = header.pixelsPerMmY * 25.4;
 }
 
-void TMetafile::SaveToStream(QIODevice &device) const { device.write(m_bytes); }
+void TMetafile::SaveToStream(QIODevice &device) const {
+    device.write(m_bytes);
+}
 
 bool TMetafile::LoadFromBytes(const QByteArray &bytes) {
     const auto header = emf::parseHeader(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
@@ -56,15 +58,19 @@ bool TMetafile::Enumerate(const std::function<bool(const EmfRecord &)> &visit) c
     return forEachEmfRecord(m_bytes, visit);
 }
 
-QList<EmfPlayer::TextRun> TMetafile::Texts() const { return EmfPlayer(m_bytes).texts(); }
+QList<EmfPlayer::TextRun> TMetafile::Texts() const {
+    return EmfPlayer(m_bytes).texts();
+}
 
 TMetafileCanvas::TMetafileCanvas(TMetafile &metafile)
-    : m_metafile(metafile), m_device(std::make_unique<EmfRecorder>(metafile.Width(), metafile.Height(),
-                                                                   metafile.DpiX(), metafile.DpiY())) {
+    : m_metafile(metafile),
+      m_device(std::make_unique<EmfRecorder>(metafile.Width(), metafile.Height(), metafile.DpiX(), metafile.DpiY())) {
     m_painter.begin(m_device.get());
 }
 
-TMetafileCanvas::~TMetafileCanvas() { End(); }
+TMetafileCanvas::~TMetafileCanvas() {
+    End();
+}
 
 void TMetafileCanvas::End() {
     if (!m_device)

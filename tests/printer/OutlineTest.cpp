@@ -77,8 +77,8 @@ TEST(Outline, FindEntryGivesTheFirstMatch) {
 }
 
 TEST(Outline, EntryLayout) {
-    TQROutlineEntry e = entry(QStringLiteral("Árvíztűrő tükörfúrógép, a very long title that runs past fifty-one"), 2,
-                              7, 12);
+    TQROutlineEntry e =
+        entry(QStringLiteral("Árvíztűrő tükörfúrógép, a very long title that runs past fifty-one"), 2, 7, 12);
     e.Key = -7;
     const QByteArray bytes = e.toBytes();
     ASSERT_EQ(bytes.size(), 80);

@@ -11,8 +11,7 @@ class TMetafile;
 /// A page painted by `paint` straight onto a white image.
 QImage paintDirect(int width, int height, const std::function<void(QPainter &)> &paint);
 /// The same page recorded, saved to bytes, loaded back and replayed onto a white image.
-QImage paintRecorded(int width, int height, const std::function<void(QPainter &)> &paint,
-                     QByteArray *bytes = nullptr);
+QImage paintRecorded(int width, int height, const std::function<void(QPainter &)> &paint, QByteArray *bytes = nullptr);
 /// A white image with `metafile` replayed into `target` (default: the whole image).
 QImage replay(const TMetafile &metafile, int width, int height, QRectF target = {});
 /// Share of pixels whose colour differs by more than `tolerance` in some channel.

@@ -16,7 +16,9 @@ using namespace emf;
 
 namespace {
 
-qint32 pack16(int x, int y) { return qint32(quint32(x & 0xFFFF) | quint32(y & 0xFFFF) << 16); }
+qint32 pack16(int x, int y) {
+    return qint32(quint32(x & 0xFFFF) | quint32(y & 0xFFFF) << 16);
+}
 
 // A record of `type` with fixed values, then raw bytes.
 QByteArray rawRecord(quint32 type, const QList<qint32> &values, const QByteArray &tail = {}) {
@@ -63,7 +65,9 @@ QByteArray stretchBlt(int x, int y, int cx, int cy, const QByteArray &info, cons
     return rawRecord(EMR_STRETCHBLT, v, info + bits);
 }
 
-QRgb at(const QImage &image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+QRgb at(const QImage &image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
 
 TMetafile loaded(const QByteArray &bytes) {
     TMetafile m;
@@ -268,10 +272,10 @@ TEST(Player, UntrustedRecordsAreSkipped) {
         {"poly-polygon counts that do not add up", rawRecord(EMR_POLYPOLYGON16, {0, 0, 9, 9, 2, 3, 2, 5, 0, 0, 0})},
         {"bitmap larger than its record", stretchBlt(0, 0, 50, 50, dibInfo(), shortBits)},
         {"bitmap far too wide", stretchBlt(0, 0, 50, 50, wideInfo, dibBits())},
-        {"bitmap offsets outside", rawRecord(EMR_STRETCHDIBITS, {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 1 << 30, 40, 80, 16,
-                                                                 0, qint32(SRCCOPY), 10, 10})},
-        {"text longer than its record", rawRecord(EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 5, 5, 1 << 28, 76, 0, 0, 0,
-                                                                    0, 0, 0})},
+        {"bitmap offsets outside",
+         rawRecord(EMR_STRETCHDIBITS, {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 1 << 30, 40, 80, 16, 0, qint32(SRCCOPY), 10, 10})},
+        {"text longer than its record",
+         rawRecord(EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 5, 5, 1 << 28, 76, 0, 0, 0, 0, 0, 0})},
         {"text offset outside", rawRecord(EMR_EXTTEXTOUTW, {0, 0, 0, 0, 1, 0, 0, 5, 5, 2, -4, 0, 0, 0, 0, 0, 0})},
         {"zero window extent", rawRecord(EMR_SETWINDOWEXTEX, {0, 0})},
         {"restore without save", rawRecord(EMR_RESTOREDC, {-5})},
