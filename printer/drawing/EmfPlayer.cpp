@@ -688,18 +688,35 @@ void Playback::text(const Rec &r, bool wide) {
     m_painter->setWorldTransform(local * m_painter->worldTransform());
     if (m_dc.bkMode == OPAQUE)
         m_painter->fillRect(box, colorFrom(m_dc.bkColor));
+    // Very large or strongly distorted glyphs are filled as outlines: the glyph cache would render them as
+    // bitmaps of any size.
+    const QTransform full = m_painter->worldTransform();
+    const double sx = std::hypot(full.m11(), full.m12()), sy = std::hypot(full.m21(), full.m22());
+    const bool outlines = f.fontPixels * std::max(sx, sy) > 256 || std::max(sx, sy) > 8 * std::min(sx, sy);
+    QFont outlineFont = f.font;
+    outlineFont.setPixelSize(std::max(1, int(std::lround(f.fontPixels))));
+    const QColor color = colorFrom(m_dc.textColor);
     m_painter->setFont(f.font);
-    m_painter->setPen(colorFrom(m_dc.textColor));
+    m_painter->setPen(color);
+    auto draw = [&](const QPointF &at, const QString &part) {
+        if (!outlines) {
+            m_painter->drawText(at, part);
+            return;
+        }
+        QPainterPath path;
+        path.addText(at, outlineFont, part);
+        m_painter->fillPath(path, color);
+    };
     if (dx.empty() || qsizetype(dx.size()) != s.size() ||
         std::abs(natural - total) <= std::max(1.0, 0.02 * std::abs(total))) {
-        m_painter->drawText(QPointF(x, baseline), s);
+        draw(QPointF(x, baseline), s);
     } else {
         double at = x;
         for (qsizetype i = 0; i < s.size(); ++i) {
             if (s.at(i).isLowSurrogate())
                 continue;
             const qsizetype len = s.at(i).isHighSurrogate() && i + 1 < s.size() ? 2 : 1;
-            m_painter->drawText(QPointF(at, baseline), s.mid(i, len));
+            draw(QPointF(at, baseline), s.mid(i, len));
             for (qsizetype j = 0; j < len; ++j)
                 at += dx[size_t(i + j)];
         }

@@ -3,8 +3,11 @@
 #include "printer/drawing/EmfPlayer.h"
 #include "printer/drawing/Metafile.h"
 #include "tests/printer/drawing/DrawingTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QFontMetrics>
 #include <QPainterPath>
 
@@ -336,5 +339,22 @@ TEST(Player, MutatedPagesNeverCrash) {
             continue;
         replay(m, 50, 60);
         m.Texts();
+    }
+}
+
+// Inputs the fuzzer once crashed on, replayed as the fuzz target does.
+TEST(Player, FuzzFindings) {
+    const QDir dir(sourceDir() + QStringLiteral("/tests/printer/drawing/fuzz-findings"));
+    const QStringList files = dir.entryList(QDir::Files);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString &name : files) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        const EmfPlayer player(file.readAll());
+        QImage image(64, 64, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        player.play(painter, QRectF(0, 0, 64, 64));
+        player.texts();
     }
 }
