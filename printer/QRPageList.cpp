@@ -242,6 +242,8 @@ void TQRPageList::LoadPages(const QString &fileName) {
 }
 
 void TQRPageList::LoadPages(std::unique_ptr<TQRStream> stream) {
+    if (!stream)
+        throw EQRError::readError();
     QMutexLocker locker(&m_lock);
     Layout layout;
     {

@@ -831,7 +831,7 @@ QPainterPath Playback::regionPath(const Rec &r, quint64 at, quint64 size) const 
 void Playback::record(quint32 type, const Rec &r) {
     switch (type) {
     case EMR_GDICOMMENT:
-        if (r.size() >= 24 && r.u32(8) >= 16 && r.u32(12) == CommentId && r.u32(16) == CommentFontPixelSize) {
+        if (r.size() >= 28 && r.u32(8) >= 16 && r.u32(12) == CommentId && r.u32(16) == CommentFontPixelSize) {
             const double px = emf::f64(r.at(20));
             if (std::isfinite(px) && px > 0 && px < 1e5)
                 m_nextFontPixels = px;
