@@ -431,7 +431,7 @@ void Playback::createPen(quint32 type, const Rec &r) {
         const bool geometric = (style & PS_GEOMETRIC) || width > 1;
         QPen pen(colorFrom(color));
         if (geometric) {
-            pen.setWidthF(std::clamp(double(width), 1.0, 1e6));
+            pen.setWidthF(std::clamp(double(width), 1.0, 32767.0));
             const quint32 cap = style & PS_ENDCAP_MASK, join = style & PS_JOIN_MASK;
             pen.setCapStyle(cap == PS_ENDCAP_FLAT     ? Qt::FlatCap
                             : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap
