@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <vector>
 
 using namespace emf;
@@ -136,6 +137,8 @@ private:
     bool m_inPath = false;
     QPainterPath m_path;
     double m_nextFontPixels = 0;
+    std::optional<QFontMetricsF> m_metrics; // of the last text's font
+    QFont m_metricsFont;
     double m_deviceDpi = 96;
 };
 
@@ -634,7 +637,11 @@ void Playback::text(const Rec &r, bool wide) {
     }
 
     const GdiObject &f = m_dc.font;
-    const QFontMetricsF metrics(f.font, m_painter ? m_painter->device() : nullptr);
+    if (!m_metrics || m_metricsFont != f.font) {
+        m_metrics.emplace(f.font, m_painter ? m_painter->device() : nullptr);
+        m_metricsFont = f.font;
+    }
+    const QFontMetricsF &metrics = *m_metrics;
     const double natural = metrics.horizontalAdvance(s);
     double total = natural;
     if (!dx.empty() && qsizetype(dx.size()) == s.size()) {
