@@ -1,0 +1,29 @@
+// Replays arbitrary bytes as a page recording onto a small image, and lists its text.
+#include "printer/drawing/EmfPlayer.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    EmfPlayer player(bytes);
+    if (!player.isValid())
+        return 0;
+    static QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        player.play(painter, QRectF(0, 0, 64, 64));
+    }
+    player.texts();
+    return 0;
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "printer/drawing/EmfFormat.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPaintEngine>
+#include <QPainterPath>
+#include <QPen>
+#include <QTransform>
+
+#include <optional>
+#include <vector>
+
+class EmfRecorder;
+
+/// Turns QPainter calls into enhanced metafile records. Coordinates are whole device pixels; under a
+/// transform beyond a translation the records carry sixteenths of a user unit and a world transform.
+class EmfPaintEngine : public QPaintEngine {
+public:
+    explicit EmfPaintEngine(EmfRecorder *device);
+
+    bool begin(QPaintDevice *device) override;
+    bool end() override;
+    void updateState(const QPaintEngineState &state) override;
+    static constexpr Type RecorderType = Type(User + 61);
+    Type type() const override { return RecorderType; }
+
+    using QPaintEngine::drawEllipse;
+    using QPaintEngine::drawLines;
+    using QPaintEngine::drawPoints;
+    using QPaintEngine::drawPolygon;
+    using QPaintEngine::drawRects;
+    void drawRects(const QRectF *rects, int count) override;
+    void drawLines(const QLineF *lines, int count) override;
+    void drawEllipse(const QRectF &rect) override;
+    void drawPath(const QPainterPath &path) override;
+    void drawPoints(const QPointF *points, int count) override;
+    void drawPolygon(const QPointF *points, int count, PolygonDrawMode mode) override;
+    void drawPixmap(const QRectF &r, const QPixmap &pm, const QRectF &sr) override;
+    void drawImage(const QRectF &r, const QImage &image, const QRectF &sr, Qt::ImageConversionFlags flags) override;
+    void drawTextItem(const QPointF &p, const QTextItem &textItem) override;
+
+    /// A rounded rectangle as its own record; `ellipseWidth`/`Height` size the corner ellipse.
+    void drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal ellipseHeight);
+
+    /// Header, records, end record.
+    QByteArray bytes() const;
+
+private:
+    struct Dc {
+        quint32 pen = emf::StockObject | emf::BLACK_PEN;
+        quint32 brush = emf::StockObject | emf::WHITE_BRUSH;
+        quint32 font = emf::StockObject | emf::SYSTEM_FONT;
+        quint32 textColor = 0;
+        quint32 bkColor = 0xFFFFFF;
+        int bkMode = emf::OPAQUE;
+        quint32 textAlign = 0;
+        int polyFill = emf::ALTERNATE;
+        int stretchMode = 0;
+        bool scaled = false; // world transform set, coordinates in sixteenths
+        QTransform world;
+    };
+    struct Object {
+        QByteArray key;
+        quint32 handle;
+        quint64 lastUse;
+    };
+
+    // records
+    QByteArray &begin(quint32 type);
+    void finish();
+    void record0(quint32 type);
+    void record1(quint32 type, quint32 v);
+    void recordRect(quint32 type, const QRect &r);
+
+    // state
+    void ensureMapping(bool needTransform);
+    QPointF map(const QPointF &p) const;
+    QPoint mapI(const QPointF &p) const;
+    QRect gdiBox(const QRectF &r) const;
+    void selectPen();
+    void selectNullPen();
+    void selectBrush();
+    void selectNullBrush();
+    void selectFont(const QFont &font, qreal pixelSize);
+    void selectObject(quint32 handle, quint32 &slot);
+    quint32 object(const QByteArray &key, const QByteArray &body, quint32 type);
+    void releaseUnused();
+    void setTextColor(quint32 c);
+    void setBkMode(int m);
+    void setBkColor(quint32 c);
+    void setTextAlign(quint32 a);
+    void setPolyFill(int m);
+    void applyClip();
+    void writePoints(quint32 type16, quint32 type32, const QList<QPoint> &pts);
+    void writePathBody(const QPainterPath &path);
+    void boundsAdd(const QRectF &deviceRect);
+    void drawBitmap(const QRectF &r, const QImage &image, const QRectF &sr);
+
+    EmfRecorder *m_device;
+    QByteArray m_records;
+    qsizetype m_recordStart = -1;
+    int m_recordCount = 0;
+    quint32 m_maxHandle = 0;
+    std::vector<bool> m_handleUsed;
+    std::vector<Object> m_objects;
+    quint64 m_useClock = 0;
+    Dc m_dc;
+    Dc m_savedDc;
+    bool m_clipSaved = false;
+    QPainterPath m_clip; // device pixels, while m_clipSaved
+
+    // the painter's state
+    QPen m_pen;
+    QBrush m_brush;
+    QFont m_font;
+    QBrush m_bgBrush;
+    Qt::BGMode m_bgMode = Qt::TransparentMode;
+    QTransform m_transform;
+    bool m_clipDirty = false;
+    std::optional<QFontMetricsF> m_metrics; // of the last text item's font
+    QFont m_metricsFont;
+};
