@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QEvent>
+
+class TQRPrinter;
+
+/// The report printer's notifications to its receiver windows, as events of their own types (the message
+/// number above QEvent::User):
+///
+/// | type         | number | to                | how    | Param()     |
+/// |--------------|--------|-------------------|--------|-------------|
+/// | Progress     | 0x400  | progress receiver | posted | percent     |
+/// | PageReady    | 0x401  | progress receiver | posted | page number |
+/// | PrintRequest | 0x402  | report receiver   | posted | 0           |
+/// | PreviewClose | 0x404  | report receiver   | sent   | 0           |
+///
+/// Every event carries the printer that raised it.
+namespace QRMessages {
+
+constexpr QEvent::Type Progress = QEvent::Type(QEvent::User + 0x400);
+constexpr QEvent::Type PageReady = QEvent::Type(QEvent::User + 0x401);
+constexpr QEvent::Type PrintRequest = QEvent::Type(QEvent::User + 0x402);
+constexpr QEvent::Type PreviewClose = QEvent::Type(QEvent::User + 0x404);
+
+} // namespace QRMessages
+
+/// One notification of the report printer.
+class TQRMessageEvent : public QEvent {
+public:
+    TQRMessageEvent(QEvent::Type type, int param, TQRPrinter *printer)
+        : QEvent(type), m_param(param), m_printer(printer) {}
+    int Param() const { return m_param; }
+    TQRPrinter *Printer() const { return m_printer; }
+
+private:
+    int m_param;
+    TQRPrinter *m_printer;
+};

@@ -1,0 +1,78 @@
+#include "printer/drawing/Printer.h"
+
+#include "printer/drawing/QtPrinter.h"
+
+TPrinter::~TPrinter() = default;
+
+int TPrinter::Copies() {
+    PrinterNames names;
+    DeviceMode mode;
+    if (!GetPrinter(names, mode) || !mode.has(DeviceMode::DM_COPIES))
+        return 1;
+    return mode.dmCopies;
+}
+
+void TPrinter::SetCopies(int copies) {
+    PrinterNames names;
+    DeviceMode mode;
+    if (!GetPrinter(names, mode))
+        return;
+    mode.dmFields |= DeviceMode::DM_COPIES;
+    mode.dmCopies = DeviceMode::clamp16(copies);
+    SetPrinter(names, mode);
+}
+
+bool TPrinter::Landscape() {
+    PrinterNames names;
+    DeviceMode mode;
+    return GetPrinter(names, mode) && mode.has(DeviceMode::DM_ORIENTATION) &&
+           mode.dmOrientation == DeviceMode::DMORIENT_LANDSCAPE;
+}
+
+void TPrinter::SetLandscape(bool landscape) {
+    PrinterNames names;
+    DeviceMode mode;
+    if (!GetPrinter(names, mode))
+        return;
+    mode.dmFields |= DeviceMode::DM_ORIENTATION;
+    mode.dmOrientation = landscape ? DeviceMode::DMORIENT_LANDSCAPE : DeviceMode::DMORIENT_PORTRAIT;
+    SetPrinter(names, mode);
+}
+
+namespace printers {
+
+namespace {
+
+struct Service {
+    Factory factory;
+    std::unique_ptr<TPrinter> printer;
+};
+
+Service &service() {
+    static Service s;
+    return s;
+}
+
+} // namespace
+
+std::unique_ptr<TPrinter> NewPrinter() {
+    const Factory &factory = service().factory;
+    return factory ? factory() : std::make_unique<QtPrinter>();
+}
+
+TPrinter &Printer() {
+    Service &s = service();
+    if (!s.printer)
+        s.printer = NewPrinter();
+    return *s.printer;
+}
+
+Factory SetFactory(Factory factory) {
+    Service &s = service();
+    Factory previous = std::move(s.factory);
+    s.factory = std::move(factory);
+    s.printer.reset();
+    return previous;
+}
+
+} // namespace printers

@@ -1,0 +1,504 @@
+#include "printer/drawing/QtPrinter.h"
+
+#include "printer/drawing/Units.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryFile>
+
+#include <cmath>
+
+namespace {
+
+const QString PdfPrinterName = QStringLiteral("PDF");
+
+// Device bin codes against Qt's paper sources.
+struct SourceCode {
+    int code;
+    QPrinter::PaperSource source;
+};
+constexpr SourceCode sourceCodes[] = {
+    {1, QPrinter::OnlyOne},     {2, QPrinter::Lower},          {3, QPrinter::Middle},         {4, QPrinter::Manual},
+    {5, QPrinter::Envelope},    {6, QPrinter::EnvelopeManual}, {7, QPrinter::Auto},           {8, QPrinter::Tractor},
+    {9, QPrinter::SmallFormat}, {10, QPrinter::LargeFormat},   {11, QPrinter::LargeCapacity}, {14, QPrinter::Cassette},
+    {15, QPrinter::FormSource},
+};
+
+QPrinter::PaperSource sourceOfCode(int code) {
+    for (const SourceCode &s : sourceCodes)
+        if (s.code == code)
+            return s.source;
+    return QPrinter::CustomSource;
+}
+
+qint16 tenthsOfMm(qreal mm) {
+    return DeviceMode::clamp16(rnd(mm * 10));
+}
+
+bool sameSize(const QPageSize &size, const QSizeF &mm) {
+    const QSizeF s = size.size(QPageSize::Millimeter);
+    return std::abs(s.width() - mm.width()) <= 1 && std::abs(s.height() - mm.height()) <= 1;
+}
+
+qint16 duplexCode(QPrinter::DuplexMode mode) {
+    switch (mode) {
+    case QPrinter::DuplexNone:
+        return DeviceMode::DMDUP_SIMPLEX;
+    case QPrinter::DuplexShortSide:
+        return DeviceMode::DMDUP_HORIZONTAL;
+    default:
+        return DeviceMode::DMDUP_VERTICAL;
+    }
+}
+
+QPrinter::DuplexMode duplexMode(int code) {
+    switch (code) {
+    case DeviceMode::DMDUP_VERTICAL:
+        return QPrinter::DuplexLongSide;
+    case DeviceMode::DMDUP_HORIZONTAL:
+        return QPrinter::DuplexShortSide;
+    default:
+        return QPrinter::DuplexNone;
+    }
+}
+
+} // namespace
+
+QtPrinter::QtPrinter() : QtPrinter(QString(), false) {}
+
+QtPrinter::QtPrinter(const QString &pdfFile, bool pdf) : m_pdf(pdf), m_pdfFile(pdfFile) {
+    listPrinters();
+    select(-1);
+}
+
+std::unique_ptr<QtPrinter> QtPrinter::PdfFile(const QString &fileName) {
+    return std::unique_ptr<QtPrinter>(new QtPrinter(fileName, true));
+}
+
+QtPrinter::~QtPrinter() {
+    if (m_printing)
+        Abort();
+}
+
+void QtPrinter::listPrinters() {
+    m_names = m_pdf ? QStringList{PdfPrinterName} : QPrinterInfo::availablePrinterNames();
+}
+
+QStringList QtPrinter::Printers() {
+    return m_names;
+}
+
+void QtPrinter::SetPrinterIndex(int index) {
+    if (m_printing)
+        throw EPrinterError(QStringLiteral("Cannot change printers while printing"));
+    if (index < -1 || index >= m_names.size())
+        throw EPrinterError(QStringLiteral("Printer selected is not valid"));
+    select(index);
+}
+
+void QtPrinter::Refresh() {
+    const QString current = m_index >= 0 ? m_names.value(m_index) : QString();
+    listPrinters();
+    const int found = int(m_names.indexOf(current));
+    if (found >= 0 && !current.isEmpty())
+        m_index = found;
+    else if (!m_printing)
+        select(-1);
+}
+
+// Makes `index` (-1: the default printer) the selected printer with its driver's defaults.
+void QtPrinter::select(int index) {
+    if (index < 0 && !m_names.isEmpty()) {
+        index = m_pdf ? 0 : int(m_names.indexOf(QPrinterInfo::defaultPrinterName()));
+        if (index < 0)
+            index = 0;
+    }
+    m_index = index;
+    m_info = QPrinterInfo();
+    m_papers.clear();
+    m_sizeByCode.clear();
+    m_bins.reset();
+    m_mode = DeviceMode();
+    m_supported = 0;
+    m_printer.reset();
+    if (index < 0)
+        return;
+
+    QPageSize defaultSize;
+    m_supported =
+        DeviceMode::DM_ORIENTATION | DeviceMode::DM_PAPERSIZE | DeviceMode::DM_COPIES | DeviceMode::DM_COLLATE;
+    if (m_pdf) {
+        for (int code = 1; code < DeviceMode::DMPAPER_USER; ++code) {
+            const QPageSize::PageSizeId id = QPageSize::id(code);
+            if (id == QPageSize::Custom)
+                continue;
+            const QPageSize size(id);
+            m_papers.append({code, size.name(), size.size(QPageSize::Millimeter)});
+            m_sizeByCode.insert(code, size);
+        }
+        m_supported |= DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
+        defaultSize = QPageSize(QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                                                   : QPageSize::A4);
+        m_minMarginsMm = QMarginsF();
+        m_mode.dmColor = DeviceMode::DMCOLOR_COLOR;
+    } else {
+        m_info = QPrinterInfo::printerInfo(m_names[index]);
+        // Papers with a device code keep it (Qt's own size for a code first); the others get driver codes.
+        const QList<QPageSize> sizes = m_info.supportedPageSizes();
+        QList<int> codes(sizes.size(), 0);
+        QSet<int> used;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (qsizetype i = 0; i < sizes.size(); ++i) {
+                const int wid = sizes[i].windowsId();
+                const bool valid = wid > 0 && wid < DeviceMode::DMPAPER_USER && !used.contains(wid);
+                if (codes[i] || !valid || (pass == 0 && sizes[i].id() != QPageSize::id(wid)))
+                    continue;
+                codes[i] = wid;
+                used.insert(wid);
+            }
+        }
+        for (qsizetype i = 0; i < sizes.size(); ++i) {
+            const int code = codes[i] ? codes[i] : DeviceMode::DMPAPER_USER + 1 + int(i);
+            m_papers.append({code, sizes[i].name(), sizes[i].size(QPageSize::Millimeter)});
+            m_sizeByCode.insert(code, sizes[i]);
+        }
+        if (m_info.supportsCustomPageSizes())
+            m_supported |= DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
+        const QList<QPrinter::DuplexMode> duplexModes = m_info.supportedDuplexModes();
+        if (std::any_of(duplexModes.begin(), duplexModes.end(), [](auto m) { return m != QPrinter::DuplexNone; })) {
+            m_supported |= DeviceMode::DM_DUPLEX;
+            m_mode.dmDuplex = duplexCode(m_info.defaultDuplexMode());
+        }
+        const QPrinter probe(m_info, QPrinter::HighResolution);
+        defaultSize = probe.pageLayout().pageSize();
+        QPageLayout layout = probe.pageLayout();
+        layout.setUnits(QPageLayout::Millimeter);
+        m_minMarginsMm = layout.minimumMargins();
+        m_mode.dmCollate = probe.collateCopies() ? 1 : 0;
+        m_mode.dmColor =
+            m_info.defaultColorMode() == QPrinter::Color ? DeviceMode::DMCOLOR_COLOR : DeviceMode::DMCOLOR_MONOCHROME;
+        m_mode.dmOrientation = probe.pageLayout().orientation() == QPageLayout::Landscape
+                                   ? DeviceMode::DMORIENT_LANDSCAPE
+                                   : DeviceMode::DMORIENT_PORTRAIT;
+
+        QProcess lpoptions;
+        lpoptions.start(QStringLiteral("lpoptions"), {QStringLiteral("-p"), m_names[index], QStringLiteral("-l")});
+        if (lpoptions.waitForStarted(5000) && lpoptions.waitForFinished(5000) && lpoptions.exitCode() == 0) {
+            int defaultBin = 0;
+            m_bins = parseInputSlots(QString::fromLocal8Bit(lpoptions.readAllStandardOutput()), &defaultBin);
+            if (!m_bins->isEmpty()) {
+                m_supported |= DeviceMode::DM_DEFAULTSOURCE;
+                m_mode.dmDefaultSource = qint16(defaultBin);
+            }
+        } else {
+            lpoptions.kill();
+            lpoptions.waitForFinished(1000);
+        }
+    }
+
+    m_mode.dmPaperSize = DeviceMode::DMPAPER_USER;
+    for (auto it = m_sizeByCode.cbegin(); it != m_sizeByCode.cend(); ++it)
+        if (it.value().key() == defaultSize.key()) {
+            m_mode.dmPaperSize = qint16(it.key());
+            break;
+        }
+    const QSizeF mm = defaultSize.size(QPageSize::Millimeter);
+    m_mode.dmPaperWidth = tenthsOfMm(mm.width());
+    m_mode.dmPaperLength = tenthsOfMm(mm.height());
+    m_mode.dmPrintQuality = Resolution;
+    m_mode.dmFields = m_supported | DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
+    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    configure();
+}
+
+// The page size a mode asks for: the paper of its code, or its own width and length. A PDF has no paper
+// trays, so there the width and length win when they differ from the code's paper.
+QPageSize QtPrinter::pageSizeFor(const DeviceMode &mode) const {
+    const bool hasDims = mode.has(DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH) && mode.dmPaperWidth > 0 &&
+                         mode.dmPaperLength > 0;
+    const QSizeF mm(mode.dmPaperWidth / 10.0, mode.dmPaperLength / 10.0);
+    if (mode.has(DeviceMode::DM_PAPERSIZE) && mode.dmPaperSize != DeviceMode::DMPAPER_USER) {
+        QPageSize named = m_sizeByCode.value(mode.dmPaperSize);
+        if (!named.isValid() && QPageSize::id(mode.dmPaperSize) != QPageSize::Custom)
+            named = QPageSize(QPageSize::id(mode.dmPaperSize));
+        if (named.isValid() && (!m_pdf || !hasDims || sameSize(named, mm)))
+            return named;
+    }
+    if (hasDims)
+        return QPageSize(mm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    return m_printer ? m_printer->pageLayout().pageSize() : QPageSize(QPageSize::A4);
+}
+
+void QtPrinter::configure() {
+    QPrinter &p = *m_printer;
+    p.setOutputFormat(QPrinter::PdfFormat);
+    p.setResolution(Resolution);
+    p.setFullPage(false);
+    p.setCreator(QStringLiteral("TavikEditor"));
+    const QPageLayout layout(pageSizeFor(m_mode),
+                             m_mode.dmOrientation == DeviceMode::DMORIENT_LANDSCAPE ? QPageLayout::Landscape
+                                                                                    : QPageLayout::Portrait,
+                             m_minMarginsMm, QPageLayout::Millimeter, m_minMarginsMm);
+    p.setPageLayout(layout);
+    p.setCopyCount(std::max<int>(1, m_mode.dmCopies));
+    p.setCollateCopies(m_mode.dmCollate != 0);
+    p.setDuplex(m_supported & DeviceMode::DM_DUPLEX ? duplexMode(m_mode.dmDuplex) : QPrinter::DuplexNone);
+    if (m_supported & DeviceMode::DM_DEFAULTSOURCE)
+        p.setPaperSource(sourceOfCode(m_mode.dmDefaultSource));
+    p.setColorMode(m_mode.dmColor == DeviceMode::DMCOLOR_COLOR ? QPrinter::Color : QPrinter::GrayScale);
+}
+
+bool QtPrinter::GetPrinter(PrinterNames &names, DeviceMode &mode) {
+    if (m_index < 0)
+        return false;
+    names.device = m_names[m_index];
+    names.driver = DriverPath(names.device).value_or(QString());
+    names.port = m_pdf ? m_pdfFile : QString();
+    mode = m_mode;
+    return true;
+}
+
+void QtPrinter::SetPrinter(const PrinterNames &names, const DeviceMode &mode) {
+    if (m_printing)
+        throw EPrinterError(QStringLiteral("Cannot change the device mode while printing"));
+    if (!names.device.isEmpty() && m_index >= 0 && names.device != m_names[m_index]) {
+        const int found = int(m_names.indexOf(names.device));
+        if (found < 0)
+            throw EPrinterError(QStringLiteral("Printer selected is not valid"));
+        select(found);
+    }
+    if (m_index < 0)
+        return;
+    DeviceMode next = m_mode;
+    const quint32 given = mode.dmFields & m_supported;
+    if (given & DeviceMode::DM_ORIENTATION)
+        next.dmOrientation = mode.dmOrientation == DeviceMode::DMORIENT_LANDSCAPE ? DeviceMode::DMORIENT_LANDSCAPE
+                                                                                  : DeviceMode::DMORIENT_PORTRAIT;
+    if (given & DeviceMode::DM_COPIES)
+        next.dmCopies = std::max<qint16>(1, mode.dmCopies);
+    if (given & DeviceMode::DM_COLLATE)
+        next.dmCollate = mode.dmCollate ? 1 : 0;
+    if (given & DeviceMode::DM_DUPLEX)
+        next.dmDuplex = mode.dmDuplex;
+    if (given & DeviceMode::DM_DEFAULTSOURCE)
+        next.dmDefaultSource = mode.dmDefaultSource;
+    next.dmColor = mode.dmColor;
+    // The paper: what the mode asks for, then width and length as the chosen paper really is.
+    DeviceMode paper = mode;
+    paper.dmFields = given;
+    if (given & (DeviceMode::DM_PAPERSIZE | DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH)) {
+        const QPageSize size = pageSizeFor(paper);
+        const QSizeF mm = size.size(QPageSize::Millimeter);
+        next.dmPaperWidth = tenthsOfMm(mm.width());
+        next.dmPaperLength = tenthsOfMm(mm.height());
+        next.dmPaperSize = DeviceMode::DMPAPER_USER;
+        for (auto it = m_sizeByCode.cbegin(); it != m_sizeByCode.cend(); ++it)
+            if (it.value().key() == size.key()) {
+                next.dmPaperSize = qint16(it.key());
+                break;
+            }
+        if ((given & DeviceMode::DM_PAPERSIZE) && m_sizeByCode.contains(mode.dmPaperSize) &&
+            sameSize(m_sizeByCode.value(mode.dmPaperSize), mm))
+            next.dmPaperSize = mode.dmPaperSize;
+    }
+    m_mode = next;
+    configure();
+}
+
+void QtPrinter::ResetDeviceMode() {
+    if (m_printing)
+        throw EPrinterError(QStringLiteral("Cannot change the device mode while printing"));
+    select(m_index);
+}
+
+std::optional<QString> QtPrinter::DriverPath(const QString &device) {
+    if (!m_names.contains(device))
+        return std::nullopt;
+    if (m_pdf)
+        return QStringLiteral("Qt PDF");
+    const QString model =
+        (m_index >= 0 && m_names[m_index] == device ? m_info : QPrinterInfo::printerInfo(device)).makeAndModel();
+    if (model.isEmpty())
+        return std::nullopt;
+    return model;
+}
+
+int QtPrinter::DeviceCaps(DeviceCap cap) {
+    if (!m_printer)
+        return 0;
+    const QRectF paper = m_printer->paperRect(QPrinter::DevicePixel);
+    const QRectF page = m_printer->pageRect(QPrinter::DevicePixel);
+    switch (cap) {
+    case DeviceCap::LOGPIXELSX:
+        return m_printer->logicalDpiX();
+    case DeviceCap::LOGPIXELSY:
+        return m_printer->logicalDpiY();
+    case DeviceCap::PHYSICALWIDTH:
+        return rnd(paper.width());
+    case DeviceCap::PHYSICALHEIGHT:
+        return rnd(paper.height());
+    case DeviceCap::PHYSICALOFFSETX:
+        return rnd(page.left() - paper.left());
+    case DeviceCap::PHYSICALOFFSETY:
+        return rnd(page.top() - paper.top());
+    }
+    return 0;
+}
+
+std::optional<QList<PaperInfo>> QtPrinter::Papers() {
+    if (m_index < 0)
+        return std::nullopt;
+    return m_papers;
+}
+
+std::optional<QList<BinInfo>> QtPrinter::Bins() {
+    if (m_index < 0)
+        return std::nullopt;
+    return m_bins;
+}
+
+QPaintDevice *QtPrinter::Handle() {
+    return m_printer.get();
+}
+
+void QtPrinter::BeginDoc() {
+    if (m_printing)
+        throw EPrinterError(QStringLiteral("Printing in progress"));
+    if (m_index < 0)
+        throw EPrinterError(QStringLiteral("There is no default printer currently selected"));
+    QString target = m_pdfFile;
+    if (!m_pdf) {
+        QTemporaryFile file(QDir::tempPath() + QStringLiteral("/QRPXXXXXX.pdf"));
+        file.setAutoRemove(false);
+        if (!file.open())
+            throw EPrinterError(QStringLiteral("Cannot create a temporary file in %1").arg(QDir::tempPath()));
+        target = file.fileName();
+    }
+    m_printer->setOutputFileName(target);
+    m_printer->setDocName(m_title);
+    if (!m_painter.begin(m_printer.get())) {
+        if (!m_pdf)
+            QFile::remove(target);
+        throw EPrinterError(QStringLiteral("Cannot print to %1").arg(m_pdf ? target : m_names[m_index]));
+    }
+    m_jobFile = target;
+    m_printing = true;
+}
+
+void QtPrinter::NewPage() {
+    if (!m_printing)
+        throw EPrinterError(QStringLiteral("Printer is not currently printing"));
+    if (!m_printer->newPage())
+        throw EPrinterError(QStringLiteral("Cannot start a new page on %1").arg(m_names.value(m_index)));
+}
+
+void QtPrinter::EndDoc() {
+    if (!m_printing)
+        throw EPrinterError(QStringLiteral("Printer is not currently printing"));
+    m_printing = false;
+    const QString file = m_jobFile;
+    m_jobFile.clear();
+    if (!m_painter.end())
+        throw EPrinterError(QStringLiteral("Cannot finish the job on %1").arg(m_names.value(m_index)));
+    if (m_pdf)
+        return;
+    try {
+        submit(file);
+    } catch (...) {
+        QFile::remove(file);
+        throw;
+    }
+    QFile::remove(file);
+}
+
+void QtPrinter::Abort() {
+    if (!m_printing)
+        return;
+    m_printing = false;
+    m_painter.end();
+    QFile::remove(m_jobFile);
+    m_jobFile.clear();
+}
+
+// Hands a finished job to the spooler with the choices that are not in the file itself.
+void QtPrinter::submit(const QString &file) {
+    const QString name = m_names[m_index];
+    QStringList args{QStringLiteral("-d"), name};
+    if (!m_title.isEmpty())
+        args << QStringLiteral("-t") << m_title;
+    if (m_mode.dmCopies > 1) {
+        args << QStringLiteral("-n") << QString::number(m_mode.dmCopies);
+        args << QStringLiteral("-o")
+             << (m_mode.dmCollate ? QStringLiteral("collate=true") : QStringLiteral("collate=false"));
+    }
+    if (m_supported & DeviceMode::DM_DUPLEX) {
+        const QString sides = m_mode.dmDuplex == DeviceMode::DMDUP_VERTICAL     ? QStringLiteral("two-sided-long-edge")
+                              : m_mode.dmDuplex == DeviceMode::DMDUP_HORIZONTAL ? QStringLiteral("two-sided-short-edge")
+                                                                                : QStringLiteral("one-sided");
+        args << QStringLiteral("-o") << QStringLiteral("sides=") + sides;
+    }
+    const QPageSize size = m_printer->pageLayout().pageSize();
+    for (const QPageSize &offered : std::as_const(m_sizeByCode))
+        if (offered.key() == size.key()) {
+            args << QStringLiteral("-o") << QStringLiteral("media=") + size.key();
+            break;
+        }
+    if (m_bins)
+        for (const BinInfo &bin : *m_bins)
+            if (bin.code == m_mode.dmDefaultSource) {
+                args << QStringLiteral("-o") << QStringLiteral("InputSlot=") + bin.name;
+                break;
+            }
+    args << file;
+    QProcess lp;
+    lp.start(QStringLiteral("lp"), args);
+    if (!lp.waitForStarted(10000))
+        throw EPrinterError(QStringLiteral("The print spooler (lp) cannot be started"));
+    if (!lp.waitForFinished(120000) || lp.exitStatus() != QProcess::NormalExit || lp.exitCode() != 0) {
+        const QString message = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
+        throw EPrinterError(message.isEmpty() ? QStringLiteral("%1 did not take the job").arg(name) : message);
+    }
+}
+
+QList<BinInfo> QtPrinter::parseInputSlots(const QString &output, int *defaultCode) {
+    static const struct {
+        const char *key;
+        int code;
+    } known[] = {{"upper", 1},      {"onlyone", 1},    {"lower", 2},       {"middle", 3},         {"manual", 4},
+                 {"manualfeed", 4}, {"envelope", 5},   {"envmanual", 6},   {"envelopemanual", 6}, {"auto", 7},
+                 {"autoselect", 7}, {"tractor", 8},    {"smallformat", 9}, {"largeformat", 10},   {"largecapacity", 11},
+                 {"cassette", 14},  {"formsource", 15}};
+    QList<BinInfo> bins;
+    if (defaultCode)
+        *defaultCode = 0;
+    const QStringList lines = output.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (!line.startsWith(QLatin1String("InputSlot/")) && !line.startsWith(QLatin1String("InputSlot:")))
+            continue;
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        const QStringList choices = line.mid(colon + 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QSet<int> used;
+        for (QString choice : choices) {
+            const bool marked = choice.startsWith(QLatin1Char('*'));
+            if (marked)
+                choice.remove(0, 1);
+            int code = 0;
+            for (const auto &k : known)
+                if (choice.compare(QLatin1String(k.key), Qt::CaseInsensitive) == 0 && !used.contains(k.code))
+                    code = k.code;
+            if (!code)
+                code = DeviceMode::DMBIN_USER + 1 + int(bins.size());
+            used.insert(code);
+            bins.append({code, choice});
+            if (marked && defaultCode)
+                *defaultCode = code;
+        }
+        break;
+    }
+    return bins;
+}

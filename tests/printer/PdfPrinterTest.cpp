@@ -1,0 +1,175 @@
+#include "printer/QRPrinter.h"
+#include "printer/SampleReport.h"
+#include "printer/drawing/QtPrinter.h"
+#include "tests/printer/PrinterTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString run(const QString &program, const QStringList &args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int pdfPages(const QString &pdf) {
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(run(QStringLiteral("pdfinfo"), {pdf}));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+QString pdfPageSize(const QString &pdf) {
+    const auto m = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+ x [\\d.]+)"))
+                       .match(run(QStringLiteral("pdfinfo"), {pdf}));
+    return m.captured(1);
+}
+
+// A report file whose pages are `width` x `height` screen pixels and say "Page N".
+QString reportFile(const TempFolder &dir, int pages, int width, int height) {
+    TQRPageList list;
+    list.SetPageStream(std::make_unique<TQRStream>());
+    for (int n = 1; n <= pages; ++n) {
+        TMetafile page(width, height, 96, 96);
+        {
+            TMetafileCanvas canvas(page);
+            canvas->setFont(QFont(QStringLiteral("Arial"), 24));
+            canvas->drawText(100, 100, QStringLiteral("Page %1").arg(n));
+        }
+        list.AddPage(page);
+    }
+    list.WriteFileHeader();
+    const QString path = dir.filePath(QStringLiteral("r%1x%2.qrp").arg(width).arg(height));
+    list.SavePages(path);
+    return path;
+}
+
+} // namespace
+
+TEST(PdfPrinter, StoredPagesBecomePdfPages) {
+    TempFolder dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    printers::ScopedFactory guard([pdf] { return QtPrinter::PdfFile(pdf); });
+    const QString file = dir.filePath(QStringLiteral("sample.qrp"));
+    SampleReport::write(file, 4, true);
+
+    TQRPrinter printer;
+    ASSERT_TRUE(printer.PrintersInstalled());
+    printer.LoadPages(file);
+    EXPECT_EQ(printer.PaperSize(), TQRPaperSize::A4Small);
+    printer.SetFirstPage(2);
+    printer.SetLastPage(3);
+    EXPECT_EQ(printer.PrintStoredPages(), 2);
+    EXPECT_EQ(pdfPages(pdf), 2);
+    EXPECT_EQ(pdfPageSize(pdf), QStringLiteral("595 x 842"));
+    const QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    EXPECT_TRUE(text.contains(QStringLiteral("Page 2 of 4")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Page 3 of 4")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Page 1 of 4")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Felhasználói kézikönyv")));
+}
+
+TEST(PdfPrinter, PaperAndOrientationOfTheFile) {
+    TempFolder dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    printers::ScopedFactory guard([pdf] { return QtPrinter::PdfFile(pdf); });
+    const struct {
+        int width, height;
+        QString size;
+    } cases[] = {{1123, 794, QStringLiteral("842 x 595")}, {816, 1056, QStringLiteral("612 x 792")}};
+    for (const auto &c : cases) {
+        TQRPrinter printer;
+        printer.LoadPages(reportFile(dir, 2, c.width, c.height));
+        EXPECT_EQ(printer.PrintStoredPages(), 2);
+        EXPECT_EQ(pdfPages(pdf), 2);
+        EXPECT_EQ(pdfPageSize(pdf), c.size);
+    }
+}
+
+TEST(PdfPrinter, DeviceModeOnTheQPrinter) {
+    TempFolder dir;
+    auto printer = QtPrinter::PdfFile(dir.filePath(QStringLiteral("x.pdf")));
+    EXPECT_EQ(printer->Printers(), QStringList{QStringLiteral("PDF")});
+    PrinterNames names;
+    DeviceMode mode;
+    ASSERT_TRUE(printer->GetPrinter(names, mode));
+    EXPECT_FALSE(mode.dmFields & (DeviceMode::DM_DUPLEX | DeviceMode::DM_DEFAULTSOURCE));
+    EXPECT_EQ(printer->DeviceCaps(DeviceCap::LOGPIXELSX), 600);
+    EXPECT_EQ(printer->DeviceCaps(DeviceCap::PHYSICALOFFSETX), 0);
+
+    // Qt keeps page sizes in whole points: 100 mm is 283 pt, 2358 pixels.
+    const struct {
+        quint32 fields;
+        int code, width, length;
+        int pixelsWide, pixelsHigh;
+        int codeBack;
+    } cases[] = {
+        {DeviceMode::DM_PAPERSIZE | DeviceMode::DM_PAPERWIDTH | DeviceMode::DM_PAPERLENGTH, 256, 1000, 2000, 2358, 4725,
+         256},
+        {DeviceMode::DM_PAPERSIZE | DeviceMode::DM_PAPERWIDTH | DeviceMode::DM_PAPERLENGTH, 8, 2970, 4200, 7017, 9925,
+         8},
+        {DeviceMode::DM_PAPERSIZE, 11, 0, 0, 3500, 4958, 11},
+        // The table's Executive is not the size Qt knows for the code: the width and length win.
+        {DeviceMode::DM_PAPERSIZE | DeviceMode::DM_PAPERWIDTH | DeviceMode::DM_PAPERLENGTH, 7, 1905, 2540, 4500, 6000,
+         256},
+    };
+    for (const auto &c : cases) {
+        DeviceMode m = mode;
+        m.dmFields = c.fields | DeviceMode::DM_ORIENTATION;
+        m.dmPaperSize = qint16(c.code);
+        m.dmPaperWidth = qint16(c.width);
+        m.dmPaperLength = qint16(c.length);
+        m.dmOrientation = DeviceMode::DMORIENT_PORTRAIT;
+        printer->SetPrinter(names, m);
+        EXPECT_EQ(printer->DeviceCaps(DeviceCap::PHYSICALWIDTH), c.pixelsWide) << c.code;
+        EXPECT_EQ(printer->DeviceCaps(DeviceCap::PHYSICALHEIGHT), c.pixelsHigh) << c.code;
+        DeviceMode back;
+        printer->GetPrinter(names, back);
+        EXPECT_EQ(back.dmPaperSize, c.codeBack) << c.code;
+    }
+    printer->SetLandscape(true);
+    EXPECT_EQ(printer->DeviceCaps(DeviceCap::PHYSICALWIDTH), 6000);
+    printer->SetCopies(3);
+    EXPECT_EQ(printer->Copies(), 3);
+}
+
+TEST(PdfPrinter, AbortLeavesNoFile) {
+    TempFolder dir;
+    const QString pdf = dir.filePath(QStringLiteral("aborted.pdf"));
+    auto printer = QtPrinter::PdfFile(pdf);
+    printer->BeginDoc();
+    EXPECT_THROW(printer->BeginDoc(), EPrinterError);
+    printer->Canvas().drawText(100, 100, QStringLiteral("x"));
+    printer->NewPage();
+    printer->Abort();
+    EXPECT_FALSE(printer->Printing());
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_THROW(printer->NewPage(), EPrinterError);
+
+    auto unwritable = QtPrinter::PdfFile(dir.filePath(QStringLiteral("no/such/folder/x.pdf")));
+    EXPECT_THROW(unwritable->BeginDoc(), EPrinterError);
+    EXPECT_FALSE(unwritable->Printing());
+}
+
+TEST(PdfPrinter, InputSlotsOfAPrinter) {
+    int defaultCode = -1;
+    const QList<BinInfo> bins = QtPrinter::parseInputSlots(
+        QStringLiteral("PageSize/Page Size: *A4 Letter\nInputSlot/Media Source: Auto *Tray1 Manual Cassette Lower\n"
+                       "Duplex/2-Sided: *None DuplexNoTumble\n"),
+        &defaultCode);
+    ASSERT_EQ(bins.size(), 5);
+    EXPECT_EQ(bins[0].code, 7);
+    EXPECT_EQ(bins[1].code, 258); // a slot of the driver's own
+    EXPECT_EQ(bins[1].name, QStringLiteral("Tray1"));
+    EXPECT_EQ(bins[2].code, 4);
+    EXPECT_EQ(bins[3].code, 14);
+    EXPECT_EQ(bins[4].code, 2);
+    EXPECT_EQ(defaultCode, 258);
+    EXPECT_TRUE(QtPrinter::parseInputSlots(QStringLiteral("PageSize/Page Size: *A4\n")).isEmpty());
+}
