@@ -148,15 +148,18 @@ void QtPrinter::select(int index) {
         m_mode.dmColor = DeviceMode::DMCOLOR_COLOR;
     } else {
         m_info = QPrinterInfo::printerInfo(m_names[index]);
-        // Papers with a device code keep it (Qt's own size for a code first); the others get driver codes.
+        // Papers with a device code keep it; where several share a code, the one Qt names after the code
+        // (by key, then by size) has it. The others get driver codes.
         const QList<QPageSize> sizes = m_info.supportedPageSizes();
         QList<int> codes(sizes.size(), 0);
         QSet<int> used;
-        for (int pass = 0; pass < 2; ++pass) {
+        for (int pass = 0; pass < 3; ++pass) {
             for (qsizetype i = 0; i < sizes.size(); ++i) {
                 const int wid = sizes[i].windowsId();
-                const bool valid = wid > 0 && wid < DeviceMode::DMPAPER_USER && !used.contains(wid);
-                if (codes[i] || !valid || (pass == 0 && sizes[i].id() != QPageSize::id(wid)))
+                if (codes[i] || wid <= 0 || wid >= DeviceMode::DMPAPER_USER || used.contains(wid))
+                    continue;
+                const QPageSize::PageSizeId id = QPageSize::id(wid);
+                if ((pass == 0 && sizes[i].key() != QPageSize::key(id)) || (pass == 1 && sizes[i].id() != id))
                     continue;
                 codes[i] = wid;
                 used.insert(wid);
