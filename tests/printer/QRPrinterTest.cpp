@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QPainter>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -204,6 +205,17 @@ TEST_F(QRPrinterTest, ProgressWhilePrintingStoredPages) {
     EXPECT_EQ(system.pageTexts(), (QStringList{"Page 3", "Page 4"}));
     EXPECT_EQ(printer.CurrentPage(), 4);
     EXPECT_EQ(report.afterPrint, 1);
+
+    // A progress window takes the notifications while it is there; the earlier receiver gets them back.
+    int windows = 0;
+    const auto previous = TQRPrinter::SetProgressWindowFactory([&](TQRPrinter &) {
+        ++windows;
+        return std::make_unique<QWidget>();
+    });
+    printer.PrintStoredPages();
+    TQRPrinter::SetProgressWindowFactory(previous);
+    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(printer.ProgressReceiver(), &receiver);
 }
 
 TEST_F(QRPrinterTest, StoredPagesWithinThePagesThereAre) {
