@@ -2,6 +2,8 @@
 
 #include "printer/drawing/QtPrinter.h"
 
+#include <QCoreApplication>
+
 TPrinter::~TPrinter() = default;
 
 int TPrinter::Copies() {
@@ -53,6 +55,11 @@ Service &service() {
     return s;
 }
 
+// The printer holds Qt objects, which must go before the application object does.
+void dropPrinter() {
+    service().printer.reset();
+}
+
 } // namespace
 
 std::unique_ptr<TPrinter> NewPrinter() {
@@ -62,8 +69,11 @@ std::unique_ptr<TPrinter> NewPrinter() {
 
 TPrinter &Printer() {
     Service &s = service();
-    if (!s.printer)
+    if (!s.printer) {
         s.printer = NewPrinter();
+        static const bool registered = (qAddPostRoutine(dropPrinter), true);
+        Q_UNUSED(registered);
+    }
     return *s.printer;
 }
 
