@@ -71,6 +71,7 @@ public:
     TQRPageList &PageList() { return m_pageList; }
 
     /// The report's settings and page handed to the printer before a run, in the order the device expects.
+    /// (The report's printer events go to Settings() directly.)
     void ApplyReportSettings(const TQRPrinterSettings &settings, const TQRPageFormat &page);
     /// Selects a printer by index and reads its settings; nothing without printers, for the application-wide
     /// printer, for -1, for the printer already selected or for an index outside the list.

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPrinter>
@@ -319,16 +320,16 @@ void QtPrinter::ResetDeviceMode() {
     select(m_index);
 }
 
+// An installed printer's driver is the description file the spooler keeps for its queue.
 std::optional<QString> QtPrinter::DriverPath(const QString &device) {
     if (!m_names.contains(device))
         return std::nullopt;
     if (m_pdf)
         return QStringLiteral("Qt PDF");
-    const QString model =
-        (m_index >= 0 && m_names[m_index] == device ? m_info : QPrinterInfo::printerInfo(device)).makeAndModel();
-    if (model.isEmpty())
+    const QString ppd = QStringLiteral("/etc/cups/ppd/%1.ppd").arg(device);
+    if (!QFileInfo::exists(ppd))
         return std::nullopt;
-    return model;
+    return ppd;
 }
 
 int QtPrinter::DeviceCaps(DeviceCap cap) {

@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -45,7 +46,7 @@ TEST(CupsPrinter, StoredReportThroughTheSpooler) {
     const QStringList names = standard.Printers();
     int queue = -1;
     for (int i = 0; i < names.size() && queue < 0; ++i)
-        if (standard.DriverPath(names[i]).value_or(QString()).contains(QLatin1String("CUPS-PDF")))
+        if (QPrinterInfo::printerInfo(names[i]).makeAndModel().contains(QLatin1String("CUPS-PDF")))
             queue = i;
     if (queue < 0)
         GTEST_SKIP() << "no CUPS queue that writes PDF files (cupsd is not running here, or has no cups-pdf printer; "
@@ -59,6 +60,7 @@ TEST(CupsPrinter, StoredReportThroughTheSpooler) {
     TQRPrinter printer;
     ASSERT_TRUE(printer.PrintersInstalled());
     EXPECT_EQ(printer.Settings().DeviceName(), names[queue]);
+    EXPECT_EQ(printer.Settings().DriverName(), names[queue] + QStringLiteral(".ppd"));
     EXPECT_TRUE(printer.Settings().PaperSupported(TQRPaperSize::A4));
     printer.LoadPages(file);
     printer.SetJobTitle(title);
