@@ -82,7 +82,9 @@ int printVerb(const QStringList &argv) {
             throw CliError(QStringLiteral("%1 cannot print copies").arg(device));
     }
     if (args.flag(QStringLiteral("duplex"))) {
-        settings.SetExtendedDuplex(0);
+        // Pages turn over their long edge when upright, over the short one when turned.
+        settings.SetExtendedDuplex(settings.Orientation() == poPortrait ? DeviceMode::DMDUP_VERTICAL
+                                                                        : DeviceMode::DMDUP_HORIZONTAL);
         if (!settings.TrySetDuplex(true))
             throw CliError(QStringLiteral("%1 does not print on both sides").arg(device));
     }
