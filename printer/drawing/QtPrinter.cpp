@@ -12,6 +12,8 @@
 #include <QSet>
 #include <QTemporaryFile>
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace {
@@ -130,81 +132,9 @@ void QtPrinter::select(int index) {
     if (index < 0)
         return;
 
-    QPageSize defaultSize;
     m_supported =
         DeviceMode::DM_ORIENTATION | DeviceMode::DM_PAPERSIZE | DeviceMode::DM_COPIES | DeviceMode::DM_COLLATE;
-    if (m_pdf) {
-        for (int code = 1; code < DeviceMode::DMPAPER_USER; ++code) {
-            const QPageSize::PageSizeId id = QPageSize::id(code);
-            if (id == QPageSize::Custom)
-                continue;
-            const QPageSize size(id);
-            m_papers.append({code, size.name(), size.size(QPageSize::Millimeter)});
-            m_sizeByCode.insert(code, size);
-        }
-        m_supported |= DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
-        defaultSize = QPageSize(QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
-                                                                                                   : QPageSize::A4);
-        m_minMarginsMm = QMarginsF();
-        m_mode.dmColor = DeviceMode::DMCOLOR_COLOR;
-    } else {
-        m_info = QPrinterInfo::printerInfo(m_names[index]);
-        // Papers with a device code keep it; where several share a code, the one Qt names after the code
-        // (by key, then by size) has it. The others get driver codes.
-        const QList<QPageSize> sizes = m_info.supportedPageSizes();
-        QList<int> codes(sizes.size(), 0);
-        QSet<int> used;
-        for (int pass = 0; pass < 3; ++pass) {
-            for (qsizetype i = 0; i < sizes.size(); ++i) {
-                const int wid = sizes[i].windowsId();
-                if (codes[i] || wid <= 0 || wid >= DeviceMode::DMPAPER_USER || used.contains(wid))
-                    continue;
-                const QPageSize::PageSizeId id = QPageSize::id(wid);
-                if ((pass == 0 && sizes[i].key() != QPageSize::key(id)) || (pass == 1 && sizes[i].id() != id))
-                    continue;
-                codes[i] = wid;
-                used.insert(wid);
-            }
-        }
-        for (qsizetype i = 0; i < sizes.size(); ++i) {
-            const int code = codes[i] ? codes[i] : DeviceMode::DMPAPER_USER + 1 + int(i);
-            m_papers.append({code, sizes[i].name(), sizes[i].size(QPageSize::Millimeter)});
-            m_sizeByCode.insert(code, sizes[i]);
-        }
-        if (m_info.supportsCustomPageSizes())
-            m_supported |= DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
-        const QList<QPrinter::DuplexMode> duplexModes = m_info.supportedDuplexModes();
-        if (std::any_of(duplexModes.begin(), duplexModes.end(), [](auto m) { return m != QPrinter::DuplexNone; })) {
-            m_supported |= DeviceMode::DM_DUPLEX;
-            m_mode.dmDuplex = duplexCode(m_info.defaultDuplexMode());
-        }
-        const QPrinter probe(m_info, QPrinter::HighResolution);
-        defaultSize = probe.pageLayout().pageSize();
-        QPageLayout layout = probe.pageLayout();
-        layout.setUnits(QPageLayout::Millimeter);
-        m_minMarginsMm = layout.minimumMargins();
-        m_mode.dmCollate = probe.collateCopies() ? 1 : 0;
-        m_mode.dmColor =
-            m_info.defaultColorMode() == QPrinter::Color ? DeviceMode::DMCOLOR_COLOR : DeviceMode::DMCOLOR_MONOCHROME;
-        m_mode.dmOrientation = probe.pageLayout().orientation() == QPageLayout::Landscape
-                                   ? DeviceMode::DMORIENT_LANDSCAPE
-                                   : DeviceMode::DMORIENT_PORTRAIT;
-
-        QProcess lpoptions;
-        lpoptions.start(QStringLiteral("lpoptions"), {QStringLiteral("-p"), m_names[index], QStringLiteral("-l")});
-        if (lpoptions.waitForStarted(5000) && lpoptions.waitForFinished(5000) && lpoptions.exitCode() == 0) {
-            int defaultBin = 0;
-            m_bins = parseInputSlots(QString::fromLocal8Bit(lpoptions.readAllStandardOutput()), &defaultBin);
-            if (!m_bins->isEmpty()) {
-                m_supported |= DeviceMode::DM_DEFAULTSOURCE;
-                m_mode.dmDefaultSource = qint16(defaultBin);
-            }
-        } else {
-            lpoptions.kill();
-            lpoptions.waitForFinished(1000);
-        }
-    }
-
+    const QPageSize defaultSize = m_pdf ? readPdfDefaults() : readInstalledDefaults();
     m_mode.dmPaperSize = DeviceMode::DMPAPER_USER;
     for (auto it = m_sizeByCode.cbegin(); it != m_sizeByCode.cend(); ++it)
         if (it.value().key() == defaultSize.key()) {
@@ -218,6 +148,82 @@ void QtPrinter::select(int index) {
     m_mode.dmFields = m_supported | DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     configure();
+}
+
+// The PDF printer: every paper Qt knows by a code, any size besides, no margins.
+QPageSize QtPrinter::readPdfDefaults() {
+    for (int code = 1; code < DeviceMode::DMPAPER_USER; ++code) {
+        const QPageSize::PageSizeId id = QPageSize::id(code);
+        if (id == QPageSize::Custom)
+            continue;
+        const QPageSize size(id);
+        m_papers.append({code, size.name(), size.size(QPageSize::Millimeter)});
+        m_sizeByCode.insert(code, size);
+    }
+    m_supported |= DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
+    const QPageSize defaultSize(QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                                                   : QPageSize::A4);
+    m_minMarginsMm = QMarginsF();
+    m_mode.dmColor = DeviceMode::DMCOLOR_COLOR;
+    return defaultSize;
+}
+
+// An installed printer as Qt and the spooler describe it.
+QPageSize QtPrinter::readInstalledDefaults() {
+    m_info = QPrinterInfo::printerInfo(m_names[m_index]);
+    // Papers with a device code keep it; where several share a code, the one Qt names after the code
+    // (by key, then by size) has it. The others get driver codes.
+    const QList<QPageSize> sizes = m_info.supportedPageSizes();
+    QList<int> codes(sizes.size(), 0);
+    QSet<int> used;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (qsizetype i = 0; i < sizes.size(); ++i) {
+            const int wid = sizes[i].windowsId();
+            if (codes[i] || wid <= 0 || wid >= DeviceMode::DMPAPER_USER || used.contains(wid))
+                continue;
+            const QPageSize::PageSizeId id = QPageSize::id(wid);
+            if ((pass == 0 && sizes[i].key() != QPageSize::key(id)) || (pass == 1 && sizes[i].id() != id))
+                continue;
+            codes[i] = wid;
+            used.insert(wid);
+        }
+    }
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        const int code = codes[i] ? codes[i] : DeviceMode::DMPAPER_USER + 1 + int(i);
+        m_papers.append({code, sizes[i].name(), sizes[i].size(QPageSize::Millimeter)});
+        m_sizeByCode.insert(code, sizes[i]);
+    }
+    if (m_info.supportsCustomPageSizes())
+        m_supported |= DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
+    const QList<QPrinter::DuplexMode> duplexModes = m_info.supportedDuplexModes();
+    if (std::any_of(duplexModes.begin(), duplexModes.end(), [](auto m) { return m != QPrinter::DuplexNone; })) {
+        m_supported |= DeviceMode::DM_DUPLEX;
+        m_mode.dmDuplex = duplexCode(m_info.defaultDuplexMode());
+    }
+    const QPrinter probe(m_info, QPrinter::HighResolution);
+    QPageLayout layout = probe.pageLayout();
+    layout.setUnits(QPageLayout::Millimeter);
+    m_minMarginsMm = layout.minimumMargins();
+    m_mode.dmCollate = probe.collateCopies() ? 1 : 0;
+    m_mode.dmColor =
+        m_info.defaultColorMode() == QPrinter::Color ? DeviceMode::DMCOLOR_COLOR : DeviceMode::DMCOLOR_MONOCHROME;
+    m_mode.dmOrientation = probe.pageLayout().orientation() == QPageLayout::Landscape ? DeviceMode::DMORIENT_LANDSCAPE
+                                                                                      : DeviceMode::DMORIENT_PORTRAIT;
+
+    QProcess lpoptions;
+    lpoptions.start(QStringLiteral("lpoptions"), {QStringLiteral("-p"), m_names[m_index], QStringLiteral("-l")});
+    if (lpoptions.waitForStarted(5000) && lpoptions.waitForFinished(5000) && lpoptions.exitCode() == 0) {
+        int defaultBin = 0;
+        m_bins = parseInputSlots(QString::fromLocal8Bit(lpoptions.readAllStandardOutput()), &defaultBin);
+        if (!m_bins->isEmpty()) {
+            m_supported |= DeviceMode::DM_DEFAULTSOURCE;
+            m_mode.dmDefaultSource = qint16(defaultBin);
+        }
+    } else {
+        lpoptions.kill();
+        lpoptions.waitForFinished(1000);
+    }
+    return probe.pageLayout().pageSize();
 }
 
 // The page size a mode asks for: the paper of its code, or its own width and length. A PDF has no paper

@@ -60,6 +60,8 @@ private:
     bool pdf() const { return m_pdf; }
     void listPrinters();
     void select(int index);
+    QPageSize readPdfDefaults();
+    QPageSize readInstalledDefaults();
     void configure();
     QPageSize pageSizeFor(const DeviceMode &mode) const;
     void submit(const QString &file);
