@@ -703,6 +703,54 @@ void EmfPaintEngine::writePathBody(const QPainterPath &path) {
     record0(EMR_ENDPATH);
 }
 
+// Other readers close every figure of a stroked path, so open figures drawn without a fill go out as
+// polylines and Bezier runs, which stay open everywhere. False, with nothing written, when a figure is
+// closed.
+bool EmfPaintEngine::writeOpenFigures(const QPainterPath &path) {
+    struct Figure {
+        QList<QPoint> points; // the polyline
+        QList<QPoint> bezier; // the same as cubic segments: start, then three points a segment
+        bool curved = false;
+    };
+    QList<Figure> figures;
+    const int n = path.elementCount();
+    for (int i = 0; i < n;) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo() || figures.isEmpty()) {
+            const QPoint start = mapI(e);
+            figures.append({{start}, {start}, false});
+            if (e.isMoveTo()) {
+                ++i;
+                continue;
+            }
+        }
+        Figure &f = figures.last();
+        if (e.isCurveTo() && i + 2 < n) {
+            f.bezier << mapI(e) << mapI(path.elementAt(i + 1)) << mapI(path.elementAt(i + 2));
+            f.points << f.bezier.last();
+            f.curved = true;
+            i += 3;
+        } else {
+            const QPoint to = mapI(e);
+            f.bezier << f.points.last() << to << to; // a straight cubic
+            f.points << to;
+            ++i;
+        }
+    }
+    for (const Figure &f : std::as_const(figures))
+        if (f.points.size() > 1 && f.points.first() == f.points.last())
+            return false;
+    for (const Figure &f : std::as_const(figures)) {
+        if (f.points.size() < 2)
+            continue;
+        if (f.curved)
+            writePoints(EMR_POLYBEZIER16, EMR_POLYBEZIER, f.bezier);
+        else
+            writePoints(EMR_POLYLINE16, EMR_POLYLINE, f.points);
+    }
+    return true;
+}
+
 void EmfPaintEngine::drawPath(const QPainterPath &path) {
     if (path.isEmpty())
         return;
@@ -712,6 +760,8 @@ void EmfPaintEngine::drawPath(const QPainterPath &path) {
     if (!stroke && !fill)
         return;
     selectPen();
+    if (!fill && writeOpenFigures(path))
+        return;
     selectBrush();
     setPolyFill(path.fillRule() == Qt::WindingFill ? WINDING : ALTERNATE);
     writePathBody(path);
@@ -857,9 +907,10 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
     const QPoint ref = mapI(p);
     const qsizetype stringBytes = (2 * n + 3) / 4 * 4;
     ByteWriter w(begin(EMR_EXTTEXTOUTW));
-    const QRect bounds(QPoint(ref.x(), rnd(ref.y() - textItem.ascent() * scale)),
-                       QPoint(rnd(ref.x() + width * scale), rnd(ref.y() + textItem.descent() * scale)));
-    writeRectL(w, bounds);
+    // Bounds are device pixels, also under a world transform.
+    const QRectF box =
+        m_transform.mapRect(QRectF(p.x(), p.y() - textItem.ascent(), width, textItem.ascent() + textItem.descent()));
+    writeRectL(w, QRect(QPoint(rnd(box.left()), rnd(box.top())), QPoint(rnd(box.right()), rnd(box.bottom()))));
     w.u32(m_dc.scaled ? GM_ADVANCED : GM_COMPATIBLE);
     w.f32(0);
     w.f32(0);

@@ -97,6 +97,7 @@ private:
     void applyClip();
     void writePoints(quint32 type16, quint32 type32, const QList<QPoint> &pts);
     void writePathBody(const QPainterPath &path);
+    bool writeOpenFigures(const QPainterPath &path);
     void boundsAdd(const QRectF &deviceRect);
     void drawBitmap(const QRectF &r, const QImage &image, const QRectF &sr);
 

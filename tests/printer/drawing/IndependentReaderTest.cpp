@@ -51,4 +51,8 @@ TEST(IndependentReader, ConvertsARecordedPage) {
     // The shapes band (filled rectangle, ellipse, rounded rectangle) shows in the other reader's picture.
     EXPECT_GT(inkShare(image.copy(20, 280, 360, 60)), 0.3);
     EXPECT_GT(inkShare(image.copy(0, 60, 400, 150)), 0.02);
+    // The open curve stays open: nothing on the chord between its ends.
+    EXPECT_GT(inkShare(image.copy(255, 340, 130, 65)), 0.01);
+    EXPECT_EQ(inkShare(image.copy(288, 388, 5, 5)), 0);
+    EXPECT_EQ(inkShare(image.copy(348, 368, 5, 5)), 0);
 }
