@@ -13,6 +13,7 @@ namespace {
 
 constexpr qint64 RecordOverhead = 12;            // page number, next offset, start offset
 constexpr qint64 MaxPageBytes = qint64(1) << 30; // one page recording, expanded
+constexpr qint64 MaxStreamBytes = 0x7FFFFFFF;    // the largest offset a record can hold
 
 } // namespace
 
@@ -70,6 +71,9 @@ void TQRPageList::AddPage(const TMetafile &recording) {
             coder.Compress(bytes.constData(), bytes.size());
             coder.Finish();
         }
+        // Record offsets are stored in 31 bits; past that the chain could not be followed back.
+        if (s.Position() + 4 > MaxStreamBytes)
+            throw EQRError(QStringLiteral("The report is too large for a report file"));
         s.WriteInt32(qint32(start));
         const qint64 end = s.Position();
         s.Seek(placeholder, TQRStream::soBeginning);
@@ -144,6 +148,9 @@ qint64 TQRPageList::seekPage(TQRStream &stream, Layout &layout, qint32 n) {
         layout.starts.push_back(next);
     }
     const qint64 start = layout.starts[size_t(n - 1)];
+    stream.Seek(start, TQRStream::soBeginning);
+    if (stream.ReadInt32() != n)
+        throw EQRError::damaged(QStringLiteral("page %1 is missing").arg(n));
     stream.Seek(start, TQRStream::soBeginning);
     return start;
 }

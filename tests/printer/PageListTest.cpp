@@ -174,6 +174,17 @@ TEST(PageList, DamagedFilesFailAndLeaveTheListAsItWas) {
     EXPECT_THROW(list.FetchPage(1), EQRError);
     EXPECT_EQ(textOf(*list.FetchPage(3)), QStringLiteral("Page 3"));
     EXPECT_EQ(textOf(*list.FetchPage(2)), QStringLiteral("Page 2"));
+
+    // A stream taken without loading is walked on demand; the hop must land on the page it was meant for.
+    QByteArray misnumbered = plain;
+    put32(misnumbered, third, 9);
+    auto stream = std::make_unique<TQRStream>(1 << 30);
+    stream->WriteBuffer(misnumbered.constData(), misnumbered.size());
+    TQRPageList walked;
+    walked.SetPageStream(std::move(stream));
+    walked.ReadFileHeader();
+    EXPECT_EQ(walked.SeekPage(2), second);
+    EXPECT_THROW(walked.SeekPage(3), EQRError);
 }
 
 TEST(PageList, OlderHeaderSizesLoad) {
