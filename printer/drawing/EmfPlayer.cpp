@@ -75,8 +75,11 @@ public:
     qint16 i16(quint64 at) const { return fits(at, 2) ? emf::i16(m_p + at) : 0; }
     float f32(quint64 at) const { return fits(at, 4) ? emf::f32(m_p + at) : 0.f; }
     const uchar *at(quint64 offset) const { return m_p + offset; }
-    QRectF box(quint64 at) const { // an exclusive rectangle record box as the painter's rectangle
-        return QRectF(QPointF(i32(at), i32(at + 4)), QPointF(i32(at + 8) - 1.0, i32(at + 12) - 1.0));
+    // An exclusive rectangle record box as the painter's rectangle. Programs drawing in a mapping mode
+    // whose y axis points up give the corners in either order.
+    QRectF box(quint64 at) const {
+        const double l = i32(at), t = i32(at + 4), r = i32(at + 8), b = i32(at + 12);
+        return QRectF(QPointF(std::min(l, r), std::min(t, b)), QPointF(std::max(l, r) - 1, std::max(t, b) - 1));
     }
     QRectF rect(quint64 at) const {
         return QRectF(QPointF(i32(at), i32(at + 4)), QPointF(i32(at + 8), i32(at + 12))).normalized();
@@ -545,27 +548,35 @@ void Playback::createFont(const Rec &r) {
     m_objects[handle] = o;
 }
 
+// The stock brushes, none for another stock object.
+std::optional<QBrush> stockBrush(quint32 handle) {
+    if (!(handle & StockObject))
+        return std::nullopt;
+    switch (handle & ~StockObject) {
+    case WHITE_BRUSH:
+        return QBrush(Qt::white);
+    case LTGRAY_BRUSH:
+        return QBrush(QColor(192, 192, 192));
+    case GRAY_BRUSH:
+        return QBrush(QColor(128, 128, 128));
+    case DKGRAY_BRUSH:
+        return QBrush(QColor(64, 64, 64));
+    case BLACK_BRUSH:
+        return QBrush(Qt::black);
+    case NULL_BRUSH:
+        return QBrush(Qt::NoBrush);
+    default:
+        return std::nullopt;
+    }
+}
+
 void Playback::selectObject(quint32 handle) {
+    if (const auto brush = stockBrush(handle)) {
+        m_dc.brush.brush = *brush;
+        return;
+    }
     if (handle & StockObject) {
         switch (handle & ~StockObject) {
-        case WHITE_BRUSH:
-            m_dc.brush.brush = QBrush(Qt::white);
-            break;
-        case LTGRAY_BRUSH:
-            m_dc.brush.brush = QBrush(QColor(192, 192, 192));
-            break;
-        case GRAY_BRUSH:
-            m_dc.brush.brush = QBrush(QColor(128, 128, 128));
-            break;
-        case DKGRAY_BRUSH:
-            m_dc.brush.brush = QBrush(QColor(64, 64, 64));
-            break;
-        case BLACK_BRUSH:
-            m_dc.brush.brush = QBrush(Qt::black);
-            break;
-        case NULL_BRUSH:
-            m_dc.brush.brush = QBrush(Qt::NoBrush);
-            break;
         case WHITE_PEN:
             m_dc.pen.pen = QPen(Qt::white, 0);
             break;
@@ -1104,8 +1115,8 @@ void Playback::record(quint32 type, const Rec &r) {
             const auto it = m_objects.find(r.u32(28));
             if (it != m_objects.end() && it->second.kind == GdiObject::Brush)
                 brush = it->second.brush;
-            else if (r.u32(28) & StockObject)
-                brush = QBrush(Qt::black);
+            else if (const auto stock = stockBrush(r.u32(28)))
+                brush = *stock;
             at = 32;
         }
         const QPainterPath region = regionPath(r, at, cb);

@@ -241,6 +241,27 @@ TEST(Player, RecordsOfOtherPrograms) {
     EXPECT_EQ(at(m, 25, 25), 0u);
     EXPECT_EQ(at(m, 75, 75), 0xFFFFFFu);
 
+    // A metric mapping mode, y up: boxes come with their corners the other way round (127 units = 50 px).
+    EmfBuilder metric;
+    metric.record(EMR_SETMAPMODE, {MM_LOMETRIC})
+        .record(EMR_SELECTOBJECT, {qint32(StockObject | BLACK_BRUSH)})
+        .record(EMR_RECTANGLE, {0, 0, 127, -127})
+        .record(EMR_ELLIPSE, {127, -127, 254, -254});
+    const QImage lm = replay(loaded(metric.bytes()), 100, 100);
+    EXPECT_EQ(at(lm, 25, 25), 0u);
+    EXPECT_EQ(at(lm, 75, 75), 0u);
+    EXPECT_EQ(at(lm, 75, 25), 0xFFFFFFu);
+
+    // A region filled with a stock brush takes that brush's colour.
+    QByteArray region;
+    ByteWriter rw(region);
+    for (qint32 v : {32, 1, 1, 16, 10, 10, 40, 40, 10, 10, 40, 40})
+        rw.i32(v);
+    EmfBuilder filled;
+    filled.raw(
+        rawRecord(EMR_FILLRGN, {10, 10, 40, 40, qint32(region.size()), qint32(StockObject | GRAY_BRUSH)}, region));
+    EXPECT_EQ(at(replay(loaded(filled.bytes()), 100, 100), 25, 25), 0x808080u);
+
     // 16-bit polygon with a created brush; a pattern fill without a bitmap.
     EmfBuilder shapes;
     shapes.record(EMR_CREATEBRUSHINDIRECT, {1, BS_SOLID, qint32(colorRef(0, 128, 0)), 0})
