@@ -39,6 +39,39 @@ QPrinter::PaperSource sourceOfCode(int code) {
     return QPrinter::CustomSource;
 }
 
+// A paper's device code. Qt files the architectural C, D and E sheets under the codes of the 17 x 22, 22 x 34
+// and 34 x 44 in sheets, which are the ANSI ones; those get the codes instead.
+int deviceCode(const QPageSize &size) {
+    switch (size.id()) {
+    case QPageSize::AnsiC:
+        return 24;
+    case QPageSize::AnsiD:
+        return 25;
+    case QPageSize::AnsiE:
+        return 26;
+    case QPageSize::ArchC:
+    case QPageSize::ArchD:
+    case QPageSize::ArchE:
+        return 0;
+    default:
+        return size.windowsId();
+    }
+}
+
+// The paper Qt knows for a device code (Custom for none).
+QPageSize::PageSizeId idOfCode(int code) {
+    switch (code) {
+    case 24:
+        return QPageSize::AnsiC;
+    case 25:
+        return QPageSize::AnsiD;
+    case 26:
+        return QPageSize::AnsiE;
+    default:
+        return QPageSize::id(code);
+    }
+}
+
 qint16 tenthsOfMm(qreal mm) {
     return DeviceMode::clamp16(rnd(mm * 10));
 }
@@ -153,7 +186,7 @@ void QtPrinter::select(int index) {
 // The PDF printer: every paper Qt knows by a code, any size besides, no margins.
 QPageSize QtPrinter::readPdfDefaults() {
     for (int code = 1; code < DeviceMode::DMPAPER_USER; ++code) {
-        const QPageSize::PageSizeId id = QPageSize::id(code);
+        const QPageSize::PageSizeId id = idOfCode(code);
         if (id == QPageSize::Custom)
             continue;
         const QPageSize size(id);
@@ -178,10 +211,10 @@ QPageSize QtPrinter::readInstalledDefaults() {
     QSet<int> used;
     for (int pass = 0; pass < 3; ++pass) {
         for (qsizetype i = 0; i < sizes.size(); ++i) {
-            const int wid = sizes[i].windowsId();
+            const int wid = deviceCode(sizes[i]);
             if (codes[i] || wid <= 0 || wid >= DeviceMode::DMPAPER_USER || used.contains(wid))
                 continue;
-            const QPageSize::PageSizeId id = QPageSize::id(wid);
+            const QPageSize::PageSizeId id = idOfCode(wid);
             if ((pass == 0 && sizes[i].key() != QPageSize::key(id)) || (pass == 1 && sizes[i].id() != id))
                 continue;
             codes[i] = wid;
@@ -234,8 +267,8 @@ QPageSize QtPrinter::pageSizeFor(const DeviceMode &mode) const {
     const QSizeF mm(mode.dmPaperWidth / 10.0, mode.dmPaperLength / 10.0);
     if (mode.has(DeviceMode::DM_PAPERSIZE) && mode.dmPaperSize != DeviceMode::DMPAPER_USER) {
         QPageSize named = m_sizeByCode.value(mode.dmPaperSize);
-        if (!named.isValid() && QPageSize::id(mode.dmPaperSize) != QPageSize::Custom)
-            named = QPageSize(QPageSize::id(mode.dmPaperSize));
+        if (!named.isValid() && idOfCode(mode.dmPaperSize) != QPageSize::Custom)
+            named = QPageSize(idOfCode(mode.dmPaperSize));
         if (named.isValid() && (!m_pdf || !hasDims || sameSize(named, mm)))
             return named;
     }

@@ -62,6 +62,11 @@ TEST(CupsPrinter, StoredReportThroughTheSpooler) {
     EXPECT_EQ(printer.Settings().DeviceName(), names[queue]);
     EXPECT_EQ(printer.Settings().DriverName(), names[queue] + QStringLiteral(".ppd"));
     EXPECT_TRUE(printer.Settings().PaperSupported(TQRPaperSize::A4));
+    for (const PaperInfo &paper : printer.Device().Papers().value_or(QList<PaperInfo>())) {
+        if (paper.code == int(TQRPaperSize::CSheet)) { // the queue offers both the 17 x 22 and the 18 x 24 in sheet
+            EXPECT_NEAR(paper.sizeMm.width(), 431.8, 1) << paper.name.toStdString();
+        }
+    }
     printer.LoadPages(file);
     printer.SetJobTitle(title);
     printer.SetFirstPage(2);

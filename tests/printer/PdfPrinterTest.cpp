@@ -115,6 +115,7 @@ TEST(PdfPrinter, DeviceModeOnTheQPrinter) {
         {DeviceMode::DM_PAPERSIZE | DeviceMode::DM_PAPERWIDTH | DeviceMode::DM_PAPERLENGTH, 8, 2970, 4200, 7017, 9925,
          8},
         {DeviceMode::DM_PAPERSIZE, 11, 0, 0, 3500, 4958, 11},
+        {DeviceMode::DM_PAPERSIZE, 24, 0, 0, 10200, 13200, 24}, // the C sheet is 17 x 22 in
         // The table's Executive is not the size Qt knows for the code: the width and length win.
         {DeviceMode::DM_PAPERSIZE | DeviceMode::DM_PAPERWIDTH | DeviceMode::DM_PAPERLENGTH, 7, 1905, 2540, 4500, 6000,
          256},
