@@ -271,7 +271,10 @@ void TQRPrinter::EndDoc() {
     m_pageCanvas = nullptr;
     m_state = psDone;
     announcePageReady();
+    const QPointer<TQRPrinter> alive(this);
     QCoreApplication::processEvents();
+    if (!alive) // a preview that closed meanwhile took its report's printer with it
+        return;
     finishRun();
     if (m_outputTarget == otPrinter && AfterPrint)
         AfterPrint(this);
@@ -392,6 +395,8 @@ int TQRPrinter::PrintStoredPages() {
     m_settings.ApplyToDevice();
     m_device->BeginDoc();
 
+    const QPointer<TQRPrinter> alive(this);
+    TPrinter *const sharedDevice = m_ownDevice ? nullptr : m_device; // outlives this printer
     QPointer<QObject> previousReceiver = m_progressReceiver;
     std::unique_ptr<QWidget> window;
     const auto finish = [&] {
@@ -421,6 +426,8 @@ int TQRPrinter::PrintStoredPages() {
         const QRectF target(left, top, rnd((W - uL) * xf) - left, rnd((L - uT) * yf) - top);
         for (int p = first; p <= last; ++p) {
             QCoreApplication::processEvents();
+            if (!alive)
+                break;
             if (m_state != psDone) // the pages were discarded meanwhile
                 break;
             if (withProgress)
@@ -439,6 +446,8 @@ int TQRPrinter::PrintStoredPages() {
             }
         }
     } catch (...) {
+        if (!alive)
+            throw;
         finish();
         try {
             if (m_device->Printing())
@@ -446,6 +455,14 @@ int TQRPrinter::PrintStoredPages() {
         } catch (...) {
         }
         throw;
+    }
+    if (!alive) {
+        // Freed meanwhile (its preview closed): a private device went with it; the shared one prints the pages
+        // it has.
+        window.reset();
+        if (sharedDevice && sharedDevice->Printing())
+            sharedDevice->EndDoc();
+        return printed;
     }
     finish();
     if (m_parentReport)

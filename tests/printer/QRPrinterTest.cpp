@@ -322,6 +322,32 @@ TEST_F(QRPrinterTest, DiscardDuringARunKeepsItsStream) {
     EXPECT_EQ(other.PageList().PageStream(), nullptr);
 }
 
+// A preview may close, and its report free the printer, whenever the printer lets messages run.
+TEST_F(QRPrinterTest, FreedWhileLettingMessagesRun) {
+    Report report;
+    auto *printer = new TQRPrinter(&report);
+    produce(*printer, 4);
+    Receiver receiver;
+    receiver.onEvent = [&](TQRMessageEvent &e) {
+        if (e.type() == QRMessages::Progress && e.Param() == 50)
+            delete e.Printer();
+    };
+    printer->SetProgressReceiver(&receiver);
+    printer->PrintStoredPages();
+    EXPECT_EQ(jobCalls(system), (QStringList{"begin", "newpage", "newpage", "abort"}));
+    EXPECT_EQ(report.afterPrint, 0);
+
+    auto *closing = new TQRPrinter;
+    receiver.onEvent = [&](TQRMessageEvent &e) {
+        if (e.type() == QRMessages::PageReady && e.Printer()->State() == psDone)
+            delete e.Printer();
+    };
+    closing->SetProgressReceiver(&receiver);
+    QPointer<TQRPrinter> watch(closing);
+    produce(*closing, 2);
+    EXPECT_FALSE(watch);
+}
+
 TEST_F(QRPrinterTest, AbortedRunKeepsItsPages) {
     TempFolder dir;
     TQRPrinter printer;
@@ -342,13 +368,13 @@ TEST_F(QRPrinterTest, AbortedRunKeepsItsPages) {
 
 TEST_F(QRPrinterTest, PaperFromTheLoadedFile) {
     TempFolder dir;
-    const auto report = [&](int width, int height) {
+    const auto report = [&](int width, int height, int dpi) {
         TQRPageList list;
         list.SetPageStream(std::make_unique<TQRStream>());
-        TMetafile page(width, height, 96, 96);
+        TMetafile page(width, height, dpi, dpi);
         list.AddPage(page);
         list.WriteFileHeader();
-        const QString path = dir.filePath(QStringLiteral("%1x%2.qrp").arg(width).arg(height));
+        const QString path = dir.filePath(QStringLiteral("%1x%2-%3.qrp").arg(width).arg(height).arg(dpi));
         list.SavePages(path);
         return path;
     };
@@ -357,6 +383,7 @@ TEST_F(QRPrinterTest, PaperFromTheLoadedFile) {
         int width, height;
         TQRPaperSize size;
         TPrinterOrientation orientation;
+        int dpi = 96;
     } cases[] = {
         {{1, 9}, 794, 1123, TQRPaperSize::A4, poPortrait},
         {{1, 9, 10}, 794, 1123, TQRPaperSize::A4Small, poPortrait}, // the last one of that size
@@ -364,12 +391,16 @@ TEST_F(QRPrinterTest, PaperFromTheLoadedFile) {
         {{1, 9}, 816, 1056, TQRPaperSize::Letter, poPortrait},
         {{8, 9}, 816, 1056, TQRPaperSize::A4, poPortrait}, // not supported: the paper stays
         {{1, 3, 4}, 1056, 1632, TQRPaperSize::Ledger, poLandscape},
-        {{5, 9}, 400, 400, TQRPaperSize::A4, poPortrait}, // no such paper
+        // Tabloid turned is Ledger; a device without Ledger keeps Tabloid upright.
+        {{1, 3}, 1056, 1632, TQRPaperSize::Tabloid, poPortrait},
+        {{5, 9}, 400, 400, TQRPaperSize::A4, poPortrait},        // no such paper
+        {{1, 9}, 4961, 7016, TQRPaperSize::A4, poPortrait, 600}, // recorded at another resolution
+        {{1, 9}, 1579, 1116, TQRPaperSize::A4, poLandscape, 135},
     };
     for (const auto &c : cases) {
         system.queues[0].paperCodes = c.papers;
         TQRPrinter printer;
-        printer.LoadPages(report(c.width, c.height));
+        printer.LoadPages(report(c.width, c.height, c.dpi));
         EXPECT_EQ(printer.PaperSize(), c.size) << c.width << "x" << c.height;
         EXPECT_EQ(printer.Orientation(), c.orientation) << c.width << "x" << c.height;
         EXPECT_EQ(printer.State(), psDone);
