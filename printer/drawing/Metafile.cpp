@@ -4,7 +4,11 @@
 
 #include "printer/drawing/EmfFormat.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QIODevice>
+#include <QImage>
+#include <QMimeData>
 
 TMetafile::TMetafile() : TMetafile(1, 1, 96, 96) {}
 
@@ -60,6 +64,22 @@ bool TMetafile::Enumerate(const std::function<bool(const EmfRecord &)> &visit) c
 
 QList<EmfPlayer::TextRun> TMetafile::Texts() const {
     return EmfPlayer(m_bytes).texts();
+}
+
+void TMetafile::CopyToClipboard() const {
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    auto *data = new QMimeData;
+    data->setData(QStringLiteral("image/x-emf"), m_bytes);
+    QImage picture(m_width, m_height, QImage::Format_RGB32);
+    if (!picture.isNull()) {
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        StretchDraw(painter, QRectF(picture.rect()));
+        painter.end();
+        data->setImageData(picture);
+    }
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 TMetafileCanvas::TMetafileCanvas(TMetafile &metafile)

@@ -44,6 +44,9 @@ public:
     bool Enumerate(const std::function<bool(const EmfRecord &)> &visit) const;
     /// The text records with their reference points in the recording's pixels.
     QList<EmfPlayer::TextRun> Texts() const;
+    /// Puts the recording on the clipboard: its metafile bytes ("image/x-emf") and the page as a picture
+    /// for programs that take only pictures.
+    void CopyToClipboard() const;
 
 private:
     friend class TMetafileCanvas;

@@ -6,9 +6,12 @@
 #include "tests/support/TestSupport.h"
 
 #include <QBuffer>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPainterPath>
 
 #include <gtest/gtest.h>
@@ -137,6 +140,22 @@ TEST(Recording, TextStaysSearchableText) {
     const auto runs = page.Texts();
     ASSERT_EQ(runs.size(), 1);
     EXPECT_EQ(runs[0].position, QPointF(20, 40));
+}
+
+TEST(Recording, CopiedToTheClipboard) {
+    TMetafile page(120, 80, 96, 96);
+    {
+        TMetafileCanvas canvas(page);
+        canvas->fillRect(QRect(10, 10, 30, 20), Qt::black);
+    }
+    page.CopyToClipboard();
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->data(QStringLiteral("image/x-emf")), page.Bytes());
+    const QImage picture = qvariant_cast<QImage>(data->imageData());
+    ASSERT_EQ(picture.size(), QSize(120, 80));
+    EXPECT_EQ(at(picture, 20, 20), 0u);
+    EXPECT_EQ(at(picture, 60, 60), 0xFFFFFFu);
 }
 
 TEST(Recording, StretchedAndTransformedDrawing) {
