@@ -3,9 +3,11 @@
 
 #include "report/expr/Environment.h"
 #include "report/expr/Evaluator.h"
+#include "store/Database.h"
 #include "store/Query.h"
 
 #include <QFileInfo>
+#include <QUrl>
 
 using namespace cli;
 
@@ -15,6 +17,19 @@ const char kUsage[] = "expr EXPRESSION [--db FILE.db --sql \"SELECT ...\" [--nam
 
 QString resultLine(const TQREvValue &value) {
     return qrexpr::kindName(value.Kind) + QLatin1Char('\t') + qrexpr::valueText(value);
+}
+
+// The query reads the given file whatever its name, and nothing can write through it: the connection is
+// read-only, the file is attached first so its tables are found by their plain names, and other tables of
+// its folder are still found as table files.
+void attachReadOnly(TDatabase &database, const QFileInfo &file) {
+    database.SetParams({QStringLiteral("Path=") + file.absolutePath()});
+    database.SetReadOnly(true);
+    database.Open();
+    const QString uri =
+        QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=ro");
+    database.exec(QStringLiteral("ATTACH DATABASE '%1' AS expr_db")
+                      .arg(QString(uri).replace(QLatin1Char('\''), QLatin1String("''"))));
 }
 
 int exprVerb(const QStringList &argv) {
@@ -28,14 +43,18 @@ int exprVerb(const QStringList &argv) {
         throw CliError(QStringLiteral("--each and --name need --db and --sql"));
 
     TQRDataSetList dataSets;
+    TDatabase database;
     TQuery query;
     if (withData) {
         const QFileInfo file(args.value(QStringLiteral("db")));
         if (!file.isFile())
             throw CliError(QStringLiteral("%1: file not found").arg(file.filePath()));
-        query.setObjectName(args.value(QStringLiteral("name"), QStringLiteral("Q")));
-        // The folder is the connection; the SQL names the tables in it.
-        query.SetDatabaseName(file.absolutePath());
+        const QString name = args.value(QStringLiteral("name"), QStringLiteral("Q"));
+        if (name.isEmpty() || name.contains(QLatin1Char('.')))
+            throw CliError(QStringLiteral("--name takes a name without dots, not '%1'").arg(name));
+        query.setObjectName(name);
+        attachReadOnly(database, file);
+        query.SetDatabase(&database);
         query.SetSQL({args.value(QStringLiteral("sql"))});
         query.Open();
         dataSets.Add(&query);
@@ -45,10 +64,15 @@ int exprVerb(const QStringList &argv) {
     TQREvEnvironment variables;
     for (const QString &var : args.values(QStringLiteral("var"))) {
         const qsizetype eq = var.indexOf(QLatin1Char('='));
-        if (eq <= 0)
+        const QString name = var.left(eq).trimmed();
+        if (eq <= 0 || name.isEmpty())
             throw CliError(QStringLiteral("--var takes NAME=EXPR, not '%1'").arg(var));
-        variables.AddEntry(var.left(eq).trimmed(), var.mid(eq + 1));
+        variables.AddEntry(name, var.mid(eq + 1));
     }
+    // What every report's Functions holds before generation; a --var of the same name comes first and wins.
+    variables.AddEntry(QStringLiteral("PAGENUMBER"), QStringLiteral("0"));
+    variables.AddEntry(QStringLiteral("COLUMNNUMBER"), QStringLiteral("0"));
+    variables.AddEntry(QStringLiteral("REPORTTITLE"), QStringLiteral("''"));
     TQREvaluator evaluator;
     if (withData) {
         variables.SetDatasetList(&dataSets);

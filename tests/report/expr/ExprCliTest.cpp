@@ -3,6 +3,7 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <QFile>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -52,9 +53,13 @@ TEST_F(ExprVerb, OneValueWithItsKind) {
         const char *expression;
         const char *line;
     } cases[] = {
-        {"2 + 3 * 4", "integer\t14\n"},       {"'Page ' + STR(3)", "string\tPage 3\n"},
-        {"NOT (1 = 2)", "boolean\tTrue\n"},   {"7 / 0", "error\tCannot divide by 0\n"},
+        {"2 + 3 * 4", "integer\t14\n"},
+        {"'Page ' + STR(3)", "string\tPage 3\n"},
+        {"NOT (1 = 2)", "boolean\tTrue\n"},
+        {"7 / 0", "error\tCannot divide by 0\n"},
         {"APPNAME", "string\tTavikEditor\n"},
+        // a report's own entries as they are before generation
+        {"'Page ' + STR(PAGENUMBER) + REPORTTITLE", "string\tPage 0\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.expression);
@@ -79,6 +84,20 @@ TEST_F(ExprVerb, RecordsAndAggregates) {
     EXPECT_EQ(run.out, QStringLiteral("integer\t0\n"));
 }
 
+// The file is read whatever its name, and the query cannot change it.
+TEST_F(ExprVerb, AnyDatabaseFileReadOnly) {
+    const QString shop = folder.filePath(QStringLiteral("shop.db"));
+    ASSERT_TRUE(QFile::rename(dbFile(), shop));
+    const QStringList onShop = {QStringLiteral("--db"), shop, QStringLiteral("--sql")};
+    CliRun run =
+        tavik(QStringList{QStringLiteral("SUM(QTY)")} + onShop + QStringList{QStringLiteral("SELECT * FROM Orders")});
+    EXPECT_EQ(run.out, QStringLiteral("integer\t6\n")) << run.err.toStdString();
+    run = tavik(QStringList{QStringLiteral("1")} + onShop + QStringList{QStringLiteral("DELETE FROM Orders")});
+    EXPECT_EQ(run.status, 1);
+    run = tavik(QStringList{QStringLiteral("COUNT")} + onShop + QStringList{QStringLiteral("SELECT * FROM Orders")});
+    EXPECT_EQ(run.out, QStringLiteral("integer\t3\n"));
+}
+
 TEST_F(ExprVerb, VariablesActAsReportEntries) {
     CliRun run =
         tavik({QStringLiteral("'Page ' + STR(PAGENUMBER + BONUS)"), QStringLiteral("--var"),
@@ -96,6 +115,7 @@ TEST_F(ExprVerb, UsageFaultsEndWithOneLine) {
         {QStringLiteral("1"), QStringLiteral("--each")},
         {QStringLiteral("1"), QStringLiteral("--db"), dbFile()},
         {QStringLiteral("1"), QStringLiteral("--var"), QStringLiteral("NOEQUALS")},
+        {QStringLiteral("1"), QStringLiteral("--var"), QStringLiteral(" =1")},
         {QStringLiteral("1"), QStringLiteral("--db"), folder.filePath(QStringLiteral("None.db")),
          QStringLiteral("--sql"), QStringLiteral("SELECT 1")},
         QStringList{QStringLiteral("1")} + over("SELECT * FROM Missing"),
