@@ -35,7 +35,7 @@ template <class T> bool compared(TQREvOperation op, T a, T b) {
 }
 
 // A field's current value when it is a number in the field's own form.
-inline bool readField(const TQREvElementDataField &element, Number &out) {
+Q_ALWAYS_INLINE bool readField(const TQREvElementDataField &element, Number &out) {
     const TDataSet *dataSet = element.Dataset.data();
     const TField *field = dataSet ? dataSet->FieldAt(element.FieldIndex) : nullptr;
     if (!field)
@@ -68,87 +68,118 @@ inline bool readField(const TQREvElementDataField &element, Number &out) {
     }
 }
 
-// `a` op `b` into `a`, as the operators do for numbers and booleans; false where they would give a text or
-// an error.
-inline bool combine(TQREvOperation op, Number &a, const Number &b) {
-    const bool comparison = op <= opUnequal;
-    if (a.kind == evBoolean || b.kind == evBoolean) {
-        if (a.kind != b.kind)
-            return false;
-        switch (op) {
-        case opEqual:
-            a.boolean = a.boolean == b.boolean;
-            return true;
-        case opUnequal:
-            a.boolean = a.boolean != b.boolean;
-            return true;
-        case opOr:
-            a.boolean = a.boolean || b.boolean;
-            return true;
-        case opAnd:
-            a.boolean = a.boolean && b.boolean;
-            return true;
-        default:
-            return false;
-        }
-    }
-    if (a.kind == evInteger && b.kind == evInteger) {
-        const qint32 x = a.integer;
-        const qint32 y = b.integer;
-        if (comparison) {
-            a = {evBoolean, compared(op, x, y), 0, 0};
-            return true;
-        }
-        switch (op) {
-        case opPlus:
-            a.integer = qint32(quint32(x) + quint32(y));
-            return true;
-        case opMinus:
-            a.integer = qint32(quint32(x) - quint32(y));
-            return true;
-        case opMul:
-            a.integer = qint32(quint32(x) * quint32(y));
-            return true;
-        case opOr:
-            a.integer = x | y;
-            return true;
-        case opAnd:
-            a.integer = x & y;
-            return true;
-        default:
-            if (y == 0)
-                return false;
-            a = {evFloat, false, 0, double(x) / double(y)};
-            return true;
-        }
-    }
-    const double x = a.kind == evInteger ? a.integer : a.real;
-    const double y = b.kind == evInteger ? b.integer : b.real;
-    if (comparison) {
-        a = {evBoolean, compared(op, x, y), 0, 0};
-        return true;
-    }
-    double r;
+// A constant's current value (the report overwrites some constants while it runs); false for a text or error.
+Q_ALWAYS_INLINE bool load(const TQREvValue &v, Number &out) {
+    if (v.Kind == evString || v.Kind == evError)
+        return false;
+    out = {v.Kind, v.BooleanValue, v.IntegerValue, v.FloatValue};
+    return true;
+}
+
+Q_ALWAYS_INLINE bool floatStep(TQREvOperation op, Number &a, double x, double y) {
     switch (op) {
+    case opLess:
+    case opLessOrEqual:
+    case opGreater:
+    case opGreaterOrEqual:
+    case opEqual:
+    case opUnequal:
+        a.kind = evBoolean;
+        a.boolean = compared(op, x, y);
+        return true;
     case opPlus:
-        r = x + y;
+        a.real = x + y;
         break;
     case opMinus:
-        r = x - y;
+        a.real = x - y;
         break;
     case opMul:
-        r = x * y;
+        a.real = x * y;
         break;
     case opDiv:
         if (y == 0)
             return false;
-        r = x / y;
+        a.real = x / y;
         break;
     default:
         return false; // OR and AND refuse floats
     }
-    a = {evFloat, false, 0, r};
+    a.kind = evFloat;
     return true;
+}
+
+Q_ALWAYS_INLINE bool integerStep(TQREvOperation op, Number &a, qint32 x, qint32 y) {
+    switch (op) {
+    case opLess:
+    case opLessOrEqual:
+    case opGreater:
+    case opGreaterOrEqual:
+    case opEqual:
+    case opUnequal:
+        a.kind = evBoolean;
+        a.boolean = compared(op, x, y);
+        return true;
+    case opPlus:
+        a.integer = qint32(quint32(x) + quint32(y));
+        return true;
+    case opMinus:
+        a.integer = qint32(quint32(x) - quint32(y));
+        return true;
+    case opMul:
+        a.integer = qint32(quint32(x) * quint32(y));
+        return true;
+    case opOr:
+        a.integer = x | y;
+        return true;
+    case opAnd:
+        a.integer = x & y;
+        return true;
+    case opDiv:
+        if (y == 0)
+            return false;
+        a.kind = evFloat;
+        a.real = double(x) / double(y);
+        return true;
+    }
+    return false;
+}
+
+Q_ALWAYS_INLINE bool booleanStep(TQREvOperation op, Number &a, bool x, bool y) {
+    switch (op) {
+    case opEqual:
+        a.boolean = x == y;
+        return true;
+    case opUnequal:
+        a.boolean = x != y;
+        return true;
+    case opOr:
+        a.boolean = x || y;
+        return true;
+    case opAnd:
+        a.boolean = x && y;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// `a` op `b` into `a`, as the operators do for numbers and booleans (the only kinds on the stack); false where
+// they would give a text or an error.
+Q_ALWAYS_INLINE bool combine(TQREvOperation op, Number &a, const Number &b) {
+    switch (a.kind * 4 + b.kind) {
+    case evInteger * 4 + evInteger:
+        return integerStep(op, a, a.integer, b.integer);
+    case evFloat * 4 + evFloat:
+        return floatStep(op, a, a.real, b.real);
+    case evInteger * 4 + evFloat:
+        return floatStep(op, a, a.integer, b.real);
+    case evFloat * 4 + evInteger:
+        return floatStep(op, a, a.real, b.integer);
+    case evBoolean * 4 + evBoolean:
+        return booleanStep(op, a, a.boolean, b.boolean);
+    default:
+        return false; // a boolean meets a number as texts
+    }
 }
 
 } // namespace
@@ -170,23 +201,32 @@ bool NumericPlan::parse(const TQRFiFo &queue, size_t &at, int depth) {
     const TQREvElement *element = queue.Items[at++].get();
     const std::type_info &type = typeid(*element);
     if (type == typeid(TQREvElementConstant)) {
-        m_nodes.push_back({Step::Constant, opPlus, element});
+        m_nodes.push_back(
+            {Step::Constant, opPlus, &static_cast<const TQREvElementConstant *>(element)->StoredValue, nullptr});
         return true;
     }
     if (type == typeid(TQREvElementDataField)) {
-        m_nodes.push_back({Step::Field, opPlus, element});
+        m_nodes.push_back({Step::Field, opPlus, nullptr, static_cast<const TQREvElementDataField *>(element)});
         return true;
     }
     if (type == typeid(TQREvElementOperator)) {
-        if (!parse(queue, at, depth) || !parse(queue, at, depth + 1))
+        const TQREvOperation operation = static_cast<const TQREvElementOperator *>(element)->Operation;
+        if (!parse(queue, at, depth))
             return false;
-        m_nodes.push_back({Step::Operator, static_cast<const TQREvElementOperator *>(element)->Operation, element});
+        if (at < queue.Items.size() && typeid(*queue.Items[at]) == typeid(TQREvElementConstant)) {
+            const auto *right = static_cast<const TQREvElementConstant *>(queue.Items[at++].get());
+            m_nodes.push_back({Step::OperatorConstant, operation, &right->StoredValue, nullptr});
+            return true;
+        }
+        if (!parse(queue, at, depth + 1))
+            return false;
+        m_nodes.push_back({Step::Operator, operation, nullptr, nullptr});
         return true;
     }
     if (type == typeid(TQREvElementNot)) {
         if (!parse(queue, at, depth))
             return false;
-        m_nodes.push_back({Step::Not, opPlus, element});
+        m_nodes.push_back({Step::Not, opPlus, nullptr, nullptr});
         return true;
     }
     if (type == typeid(TQREvIfFunction)) {
@@ -196,7 +236,7 @@ bool NumericPlan::parse(const TQRFiFo &queue, size_t &at, int depth) {
         if (at >= queue.Items.size() || !queue.Items[at]->isArgumentEnd())
             return false;
         ++at;
-        m_nodes.push_back({Step::If, opPlus, element});
+        m_nodes.push_back({Step::If, opPlus, nullptr, nullptr});
         return true;
     }
     return false;
@@ -204,43 +244,45 @@ bool NumericPlan::parse(const TQRFiFo &queue, size_t &at, int depth) {
 
 bool NumericPlan::evaluate(TQREvValue &value) const {
     Number stack[kMaxDepth];
-    int top = -1;
+    Number *top = stack - 1;
     for (const Node &node : m_nodes) {
         switch (node.step) {
-        case Step::Constant: {
-            const TQREvValue &v = static_cast<const TQREvElementConstant *>(node.element)->StoredValue;
-            if (v.Kind == evString || v.Kind == evError)
+        case Step::Constant:
+            if (!load(*node.constant, *++top))
                 return false;
-            stack[++top] = {v.Kind, v.BooleanValue, v.IntegerValue, v.FloatValue};
             break;
-        }
         case Step::Field:
-            if (!readField(*static_cast<const TQREvElementDataField *>(node.element), stack[++top]))
+            if (!readField(*node.field, *++top))
                 return false;
             break;
         case Step::Operator:
             --top;
-            if (!combine(node.operation, stack[top], stack[top + 1]))
+            if (!combine(node.operation, top[0], top[1]))
                 return false;
             break;
-        case Step::Not:
-            if (stack[top].kind != evBoolean)
+        case Step::OperatorConstant: {
+            Number right;
+            if (!load(*node.constant, right) || !combine(node.operation, *top, right))
                 return false;
-            stack[top].boolean = !stack[top].boolean;
+            break;
+        }
+        case Step::Not:
+            if (top->kind != evBoolean)
+                return false;
+            top->boolean = !top->boolean;
             break;
         case Step::If:
             top -= 2;
-            if (stack[top].kind != evBoolean)
+            if (top->kind != evBoolean)
                 return false;
-            stack[top] = stack[top].boolean ? stack[top + 1] : stack[top + 2];
+            *top = top->boolean ? top[1] : top[2];
             break;
         }
     }
-    const Number &n = stack[0];
-    value.Kind = n.kind;
-    value.BooleanValue = n.boolean;
-    value.IntegerValue = n.integer;
-    value.FloatValue = n.real;
+    value.Kind = stack[0].kind;
+    value.BooleanValue = stack[0].boolean;
+    value.IntegerValue = stack[0].integer;
+    value.FloatValue = stack[0].real;
     return true;
 }
 

@@ -24,11 +24,13 @@ public:
 private:
     static constexpr int kMaxDepth = 32;
 
-    enum class Step : quint8 { Constant, Field, Operator, Not, If };
+    // An operator whose right operand is a constant takes it in the same step (`A * 2`, `> 100`, `+ 1`).
+    enum class Step : quint8 { Constant, Field, Operator, OperatorConstant, Not, If };
     struct Node {
         Step step;
         TQREvOperation operation;
-        const TQREvElement *element;
+        const TQREvValue *constant; // Constant, OperatorConstant: the element's stored value, read at each run
+        const TQREvElementDataField *field;
     };
 
     bool parse(const TQRFiFo &queue, size_t &at, int depth);
