@@ -101,6 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
     }
     evaluator.ResetAggregates();
     evaluator.Evaluate();
+    // without a data set list names go straight to the environments
+    TQREvaluator bare;
+    bare.SetOwnEnvironment(&functions);
+    bare.EvaluateOnce(lines.value(0));
     for (int i = 0; i < functions.Count(); ++i)
         functions.EntryValue(functions.Name(i));
     evaluator.Discard();
