@@ -2,10 +2,14 @@
 #include "cli/Cli.h"
 
 #include "printer/QRPrinter.h"
+#include "printer/drawing/Metafile.h"
 #include "printer/drawing/QtPrinter.h"
+#include "printer/drawing/Units.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <cmath>
 
 using namespace cli;
 
@@ -17,6 +21,25 @@ int pageNumber(const Args &args, const char *name) {
     if (args.has(option) && page < 1)
         throw CliError(QStringLiteral("--%1 takes a page number from 1").arg(option));
     return page;
+}
+
+// Pages that fit none of the papers go on sheets of their own size where the device takes one, rather than
+// being stretched over a paper of another shape.
+void fitPaper(TQRPrinter &printer) {
+    const std::unique_ptr<TMetafile> page = printer.FetchPage(1);
+    if (!page)
+        return;
+    const double width = page->Width() / (page->DpiX() / 254);
+    const double length = page->Height() / (page->DpiY() / 254);
+    if (std::abs(width - printer.OrientedWidth()) < 40 && std::abs(length - printer.OrientedLength()) < 40)
+        return; // the paper found for the pages
+    TPrinterSettings &settings = printer.Settings();
+    if (!settings.TrySetPaperSize(TQRPaperSize::Custom))
+        return;
+    settings.TrySetOrientation(poPortrait);
+    const bool turned = settings.Orientation() == poLandscape;
+    settings.SetSheetWidth(rnd(turned ? length : width));
+    settings.SetSheetLength(rnd(turned ? width : length));
 }
 
 // Opens the report file and sets the page range; the range is cut to the pages there are, but must keep one.
@@ -34,6 +57,7 @@ void loadWithRange(TQRPrinter &printer, const QString &file, const Args &args) {
     printer.SetFirstPage(first);
     printer.SetLastPage(last);
     printer.SetJobTitle(QFileInfo(file).completeBaseName());
+    fitPaper(printer);
 }
 
 int pdfVerb(const QStringList &argv) {

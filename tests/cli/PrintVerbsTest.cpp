@@ -1,3 +1,5 @@
+#include "printer/QRPageList.h"
+#include "printer/drawing/Metafile.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/support/TestSupport.h"
 
@@ -59,6 +61,32 @@ TEST(PrintVerbs, ReportFileToPdf) {
         for (const QString &t : c.absent)
             EXPECT_FALSE(text.contains(t)) << t.toStdString();
     }
+}
+
+// A page that fits no paper (100 x 200 mm) is printed on a sheet of its size, not stretched over A4.
+TEST(PrintVerbs, PagesOfTheirOwnSize) {
+    TempFolder dir;
+    const QString qrp = dir.filePath(QStringLiteral("labels.qrp"));
+    {
+        TQRPageList list;
+        list.SetPageStream(std::make_unique<TQRStream>());
+        for (int n = 1; n <= 2; ++n) {
+            TMetafile page(378, 756, 96, 96);
+            {
+                TMetafileCanvas canvas(page);
+                canvas->drawText(20, 40, QStringLiteral("Label %1").arg(n));
+            }
+            list.AddPage(page);
+        }
+        list.WriteFileHeader();
+        list.SavePages(qrp);
+    }
+    const QString pdf = dir.filePath(QStringLiteral("labels.pdf"));
+    const CliRun r = tavik({QStringLiteral("qrp"), QStringLiteral("pdf"), qrp, pdf});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(pdfPages(pdf), 2);
+    EXPECT_TRUE(pdfInfo(pdf).contains(QStringLiteral("Page size:       283 x 567 pts"))) << pdfInfo(pdf).toStdString();
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Label 2")));
 }
 
 TEST(PrintVerbs, Refusals) {
