@@ -7,6 +7,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -53,6 +54,8 @@ struct Dc {
     QPointF current;
     bool clipOn = false;
     QPainterPath clip; // reference device pixels
+    bool clipIsRegion = false;
+    QRegion clipRegion; // the same clip as pixel rectangles, while it came from region records
     Dc() {
         pen.kind = GdiObject::Pen;
         pen.pen = QPen(Qt::black, 0);
@@ -108,7 +111,7 @@ private:
     void record(quint32 type, const Rec &r);
     void updateTransform();
     void applyClip();
-    void setClip(const QPainterPath &devicePath, int mode);
+    void setClip(const QPainterPath &devicePath, int mode, const QRegion *asRegion = nullptr);
     QTransform pageTransform() const; // logical -> reference device
     bool drawable(const QRectF &logical) const;
     void preparePen(bool on);
@@ -124,7 +127,7 @@ private:
     void createPen(quint32 type, const Rec &r);
     void createBrush(quint32 type, const Rec &r);
     void selectObject(quint32 handle);
-    QPainterPath regionPath(const Rec &r, quint64 at, quint64 size) const;
+    std::optional<QRegion> region(const Rec &r, quint64 at, quint64 size) const;
 
     const QByteArray &m_bytes;
     const Header &m_header;
@@ -196,7 +199,45 @@ void Playback::applyClip() {
     updateTransform();
 }
 
-void Playback::setClip(const QPainterPath &devicePath, int mode) {
+// Combines a clip in reference pixels with the current one. Clips made of region records combine as
+// regions: path operations on a few thousand rectangles take seconds.
+void Playback::setClip(const QPainterPath &devicePath, int mode, const QRegion *asRegion) {
+    if (!m_dc.clipOn && mode == RGN_AND)
+        mode = RGN_COPY;
+    if (mode != RGN_COPY && (asRegion || (m_dc.clipOn && m_dc.clipIsRegion))) {
+        const QRect everything(-int(HugeCoordinate), -int(HugeCoordinate), 2 * int(HugeCoordinate),
+                               2 * int(HugeCoordinate));
+        auto toRegion = [](const QPainterPath &path) {
+            return QRegion(path.toFillPolygon().toPolygon(), path.fillRule());
+        };
+        const QRegion current = !m_dc.clipOn        ? QRegion(everything)
+                                : m_dc.clipIsRegion ? m_dc.clipRegion
+                                                    : toRegion(m_dc.clip);
+        const QRegion other = asRegion ? *asRegion : toRegion(devicePath);
+        switch (mode) {
+        case RGN_AND:
+            m_dc.clipRegion = current & other;
+            break;
+        case RGN_OR:
+            m_dc.clipRegion = m_dc.clipOn ? current | other : current;
+            break;
+        case RGN_XOR:
+            m_dc.clipRegion = current ^ other;
+            break;
+        default:
+            m_dc.clipRegion = current - other;
+            break;
+        }
+        m_dc.clipIsRegion = true;
+        m_dc.clip = QPainterPath();
+        m_dc.clip.addRegion(m_dc.clipRegion);
+        m_dc.clipOn = true;
+        applyClip();
+        return;
+    }
+    m_dc.clipIsRegion = mode == RGN_COPY && asRegion;
+    if (m_dc.clipIsRegion)
+        m_dc.clipRegion = *asRegion;
     QPainterPath current = m_dc.clip;
     if (!m_dc.clipOn) {
         current = QPainterPath();
@@ -834,16 +875,55 @@ void Playback::bitmap(quint32 type, const Rec &r) {
     m_painter->restore();
 }
 
-QPainterPath Playback::regionPath(const Rec &r, quint64 at, quint64 size) const {
-    QPainterPath path;
+namespace {
+
+QRegion uniteAll(const std::vector<QRect> &rects, size_t from, size_t to) {
+    if (to - from == 1)
+        return QRegion(rects[from]);
+    const size_t middle = from + (to - from) / 2;
+    return uniteAll(rects, from, middle) | uniteAll(rects, middle, to);
+}
+
+} // namespace
+
+// The rectangles of region data, or none when they do not fit. A well-formed region lists its rectangles
+// in bands, top to bottom and left to right, and is taken as it is; others are united, as long as they are
+// few enough that overlaps cannot multiply them beyond reason.
+std::optional<QRegion> Playback::region(const Rec &r, quint64 at, quint64 size) const {
+    constexpr quint32 MaxLooseRects = 1024;
     if (size < 32 || !r.fits(at, size))
-        return path;
+        return std::nullopt;
     const quint32 count = r.u32(at + 8);
     if (quint64(count) * 16 > size - 32)
-        return path;
-    for (quint32 i = 0; i < count; ++i)
-        path.addRect(r.rect(at + 32 + quint64(i) * 16));
-    return path.simplified();
+        return std::nullopt;
+    const int huge = int(HugeCoordinate);
+    std::vector<QRect> rects;
+    rects.reserve(count);
+    bool banded = true;
+    for (quint32 i = 0; i < count; ++i) {
+        const quint64 p = at + 32 + quint64(i) * 16;
+        const int left = std::clamp(r.i32(p), -huge, huge), top = std::clamp(r.i32(p + 4), -huge, huge);
+        const int right = std::clamp(r.i32(p + 8), -huge, huge), bottom = std::clamp(r.i32(p + 12), -huge, huge);
+        if (right <= left || bottom <= top)
+            continue;
+        const QRect rect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+        if (banded && !rects.empty()) {
+            const QRect &last = rects.back();
+            banded = rect.top() == last.top() ? rect.bottom() == last.bottom() && rect.left() > last.right() + 1
+                                              : rect.top() > last.bottom();
+        }
+        rects.push_back(rect);
+    }
+    if (rects.empty())
+        return QRegion();
+    if (banded) {
+        QRegion out;
+        out.setRects(rects.data(), int(rects.size()));
+        return out;
+    }
+    if (rects.size() > MaxLooseRects)
+        return std::nullopt;
+    return uniteAll(rects, 0, rects.size());
 }
 
 void Playback::record(quint32 type, const Rec &r) {
@@ -978,8 +1058,13 @@ void Playback::record(quint32 type, const Rec &r) {
             }
             return;
         }
-        if (mode >= RGN_AND && mode <= RGN_COPY && r.fits(16, cb))
-            setClip(regionPath(r, 16, cb), int(mode));
+        if (mode < RGN_AND || mode > RGN_COPY || !r.fits(16, cb))
+            return;
+        if (const auto rgn = region(r, 16, cb)) {
+            QPainterPath path;
+            path.addRegion(*rgn);
+            setClip(path, int(mode), &*rgn);
+        }
         return;
     }
     case EMR_OFFSETCLIPRGN:
@@ -987,6 +1072,11 @@ void Playback::record(quint32 type, const Rec &r) {
             const QTransform t = m_dc.world * pageTransform();
             const QPointF d = t.map(QPointF(r.i32(8), r.i32(12))) - t.map(QPointF(0, 0));
             m_dc.clip.translate(d);
+            if (m_dc.clipIsRegion && d == QPointF(d.toPoint()) && std::abs(d.x()) < HugeCoordinate &&
+                std::abs(d.y()) < HugeCoordinate)
+                m_dc.clipRegion.translate(d.toPoint());
+            else
+                m_dc.clipIsRegion = false;
             applyClip();
         }
         return;
@@ -1119,12 +1209,14 @@ void Playback::record(quint32 type, const Rec &r) {
                 brush = *stock;
             at = 32;
         }
-        const QPainterPath region = regionPath(r, at, cb);
-        if (region.isEmpty() || !drawable(QRectF(-1, -1, 2, 2)))
+        const auto rgn = region(r, at, cb);
+        if (!rgn || rgn->isEmpty() || !drawable(QRectF(-1, -1, 2, 2)))
             return;
+        QPainterPath path;
+        path.addRegion(*rgn);
         m_painter->save();
         m_painter->setWorldTransform(m_target * m_callerTransform);
-        m_painter->fillPath(region, brush);
+        m_painter->fillPath(path, brush);
         m_painter->restore();
         return;
     }

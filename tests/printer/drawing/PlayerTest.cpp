@@ -281,6 +281,30 @@ TEST(Player, RecordsOfOtherPrograms) {
         rawRecord(EMR_FILLRGN, {10, 10, 40, 40, qint32(region.size()), qint32(StockObject | GRAY_BRUSH)}, region));
     EXPECT_EQ(at(replay(loaded(filled.bytes()), 100, 100), 25, 25), 0x808080u);
 
+    // Clip regions: a banded one, less one whose rectangles overlap.
+    auto regionRecord = [](int mode, const QList<QRect> &rects) {
+        QByteArray data;
+        ByteWriter w(data);
+        for (qint32 v : {32, 1, int(rects.size()), int(16 * rects.size()), 0, 0, 100, 100})
+            w.i32(v);
+        for (const QRect &r : rects)
+            for (int v : {r.left(), r.top(), r.right() + 1, r.bottom() + 1})
+                w.i32(v);
+        return rawRecord(EMR_EXTSELECTCLIPRGN, {qint32(data.size()), mode}, data);
+    };
+    EmfBuilder clipped;
+    clipped.raw(regionRecord(RGN_COPY, {QRect(0, 0, 50, 100), QRect(60, 0, 40, 100)}))
+        .raw(regionRecord(RGN_DIFF, {QRect(0, 40, 100, 20), QRect(20, 0, 10, 100)}))
+        .record(EMR_SELECTOBJECT, {qint32(StockObject | BLACK_BRUSH)})
+        .record(EMR_SELECTOBJECT, {qint32(StockObject | NULL_PEN)})
+        .record(EMR_RECTANGLE, {0, 0, 101, 101});
+    const QImage c = replay(loaded(clipped.bytes()), 100, 100);
+    EXPECT_EQ(at(c, 10, 10), 0u);
+    EXPECT_EQ(at(c, 80, 80), 0u);
+    EXPECT_EQ(at(c, 55, 10), 0xFFFFFFu);
+    EXPECT_EQ(at(c, 10, 50), 0xFFFFFFu);
+    EXPECT_EQ(at(c, 25, 10), 0xFFFFFFu);
+
     // 16-bit polygon with a created brush; a pattern fill without a bitmap.
     EmfBuilder shapes;
     shapes.record(EMR_CREATEBRUSHINDIRECT, {1, BS_SOLID, qint32(colorRef(0, 128, 0)), 0})
