@@ -1,4 +1,5 @@
-// Replays arbitrary bytes as a page recording onto a small image, and lists its text.
+// Replays arbitrary bytes as a page recording onto a small image, and lists its text. Seeds: fuzz/seeds/emf
+// (recordings of ours and records as other programs write them).
 #include "printer/drawing/EmfPlayer.h"
 
 #include <QGuiApplication>

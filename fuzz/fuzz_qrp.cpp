@@ -1,4 +1,5 @@
-// Loads arbitrary bytes as a report file and fetches every page.
+// Loads arbitrary bytes as a report file and fetches every page. Seeds: fuzz/seeds/qrp (report files of
+// plain and compressed pages).
 #include "printer/QRError.h"
 #include "printer/QRPageList.h"
 #include "printer/drawing/Metafile.h"
