@@ -16,7 +16,22 @@ QList<TDatabase *> &openDatabases() {
     return list;
 }
 
-QString quoted(const QString &name) { return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'); }
+QString quoted(const QString &name) {
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+// Notes the attached schemas a statement being prepared reads or writes; allows everything.
+int noteSchemas(void *data, int action, const char *, const char *, const char *schema, const char *) {
+    QStringList *seen = *static_cast<QStringList **>(data);
+    if (seen && schema &&
+        (action == SQLITE_READ || action == SQLITE_INSERT || action == SQLITE_UPDATE || action == SQLITE_DELETE)) {
+        const QString name = QString::fromUtf8(schema);
+        if (name != QLatin1String("main") && name != QLatin1String("temp") &&
+            !seen->contains(name, Qt::CaseInsensitive))
+            seen->append(name);
+    }
+    return SQLITE_OK;
+}
 
 } // namespace
 
@@ -39,7 +54,8 @@ QString resolvePathIgnoringCase(const QString &base, const QString &relative) {
             current = direct;
             continue;
         }
-        const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QStringList entries =
+            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         QString match;
         for (const QString &e : entries) {
             if (QString::compare(e, part, Qt::CaseInsensitive) == 0) {
@@ -107,8 +123,10 @@ void TDatabase::Open() {
     if (!QFileInfo(folder).isDir())
         throw EDatabaseError::inFile(path, QStringLiteral("folder not found"));
     sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    // Attached files inherit these flags: on a read-only connection not even an ATTACH in some SQL text can
+    // open a file for writing.
+    const int access = m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    const int rc = sqlite3_open_v2(":memory:", &db, access | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
         sqlite3_close(db);
@@ -116,6 +134,7 @@ void TDatabase::Open() {
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, m_busyTimeoutMs);
+    sqlite3_set_authorizer(db, noteSchemas, &m_schemasSeen);
     m_db = db;
     m_folder = QFileInfo(folder).absoluteFilePath();
     m_attached.clear();
@@ -142,7 +161,9 @@ void TDatabase::checkConnected() const {
         throw EDatabaseError(QStringLiteral("Connection %1 is not open").arg(m_alias.isEmpty() ? Path() : m_alias));
 }
 
-void TDatabase::raise(const QString &file) const { raise(file, m_db ? sqlite3_extended_errcode(m_db) : SQLITE_ERROR); }
+void TDatabase::raise(const QString &file) const {
+    raise(file, m_db ? sqlite3_extended_errcode(m_db) : SQLITE_ERROR);
+}
 
 void TDatabase::raise(const QString &file, int rc) const {
     QString text = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
@@ -175,7 +196,8 @@ QString TDatabase::attachTable(const QString &tableName) {
                                      QStringLiteral("table %1 not found").arg(tableName));
     QString uri = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
     uri += m_readOnly ? QLatin1String("?mode=ro") : QLatin1String("?mode=rw");
-    const QString sql = QStringLiteral("ATTACH DATABASE '%1' AS %2").arg(QString(uri).replace(QLatin1Char('\''), QLatin1String("''")), quoted(schema));
+    const QString sql = QStringLiteral("ATTACH DATABASE '%1' AS %2")
+                            .arg(QString(uri).replace(QLatin1Char('\''), QLatin1String("''")), quoted(schema));
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
         raise(file);
     try {
@@ -202,14 +224,36 @@ QString TDatabase::attachTable(const QString &tableName) {
     return schema;
 }
 
-sqlite3_stmt *TDatabase::prepare(const QString &sql) {
+QString TDatabase::attachedFiles() const {
+    QStringList files;
+    for (const QString &schema : m_attached) {
+        const QString file = tableFile(schema);
+        if (!file.isEmpty())
+            files << file;
+    }
+    return files.isEmpty() ? m_folder : files.join(QStringLiteral(", "));
+}
+
+sqlite3_stmt *TDatabase::prepare(const QString &sql, QStringList *files) {
     checkConnected();
     const QByteArray text = sql.toUtf8();
     for (int attempt = 0; attempt < 16; ++attempt) {
         sqlite3_stmt *stmt = nullptr;
+        QStringList schemas;
+        m_schemasSeen = files ? &schemas : nullptr;
         const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr);
-        if (rc == SQLITE_OK)
+        m_schemasSeen = nullptr;
+        if (rc == SQLITE_OK) {
+            if (files) {
+                files->clear();
+                for (const QString &schema : std::as_const(schemas)) {
+                    const QString file = tableFile(schema);
+                    if (!file.isEmpty())
+                        *files << file;
+                }
+            }
             return stmt;
+        }
         sqlite3_finalize(stmt);
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
         static const QLatin1String noTable("no such table: ");
@@ -230,13 +274,14 @@ sqlite3_stmt *TDatabase::prepare(const QString &sql) {
 }
 
 void TDatabase::exec(const QString &sql) {
-    sqlite3_stmt *stmt = prepare(sql);
+    QStringList files;
+    sqlite3_stmt *stmt = prepare(sql, &files);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        raise(m_folder, rc);
+        raise(files.join(QStringLiteral(", ")), rc);
 }
 
 void TDatabase::StartTransaction() {
@@ -244,7 +289,7 @@ void TDatabase::StartTransaction() {
     if (m_inTransaction)
         throw EDatabaseError::inFile(m_folder, QStringLiteral("a transaction is already active"));
     if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-        raise(m_folder);
+        raise(attachedFiles());
     m_inTransaction = true;
 }
 
@@ -259,7 +304,7 @@ void TDatabase::Commit() {
         m_inTransaction = false;
         if (AfterTransaction)
             AfterTransaction(false);
-        throw EDatabaseError::inFile(m_folder, text);
+        throw EDatabaseError::inFile(attachedFiles(), text);
     }
     m_inTransaction = false;
     if (AfterTransaction)
@@ -284,9 +329,13 @@ void DatabaseBinding::setName(const QString &name) {
     m_database = nullptr;
 }
 
-void DatabaseBinding::setDatabase(TDatabase *database) { m_database = database; }
+void DatabaseBinding::setDatabase(TDatabase *database) {
+    m_database = database;
+}
 
-TDatabase *DatabaseBinding::database() const { return m_database ? m_database.data() : m_own.get(); }
+TDatabase *DatabaseBinding::database() const {
+    return m_database ? m_database.data() : m_own.get();
+}
 
 TDatabase *DatabaseBinding::connect(bool readOnly) {
     if (m_database)
@@ -315,6 +364,5 @@ void SaveTableChanges(TTable *table) {
     const QString schema = table->schemaName();
     if (schema.isEmpty())
         return;
-    sqlite3_wal_checkpoint_v2(db->handle(), schema.toUtf8().constData(), SQLITE_CHECKPOINT_PASSIVE, nullptr,
-                              nullptr);
+    sqlite3_wal_checkpoint_v2(db->handle(), schema.toUtf8().constData(), SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }

@@ -55,11 +55,14 @@ public:
     /// Attaches a table's file (once) and returns the schema name SQL reaches it by.
     QString attachTable(const QString &tableName);
 
-    /// Prepares a statement, attaching table files the SQL names on the way. Raises on failure.
-    sqlite3_stmt *prepare(const QString &sql);
+    /// Prepares a statement, attaching table files the SQL names on the way. Raises on failure. `files`, when
+    /// given, receives the table files the statement reads or writes, so a later failure can name them.
+    sqlite3_stmt *prepare(const QString &sql, QStringList *files = nullptr);
     /// Runs a statement without result rows.
     void exec(const QString &sql);
     sqlite3 *handle() const { return m_db; }
+    /// The table files attached so far, for messages about the whole connection (a failed commit).
+    QString attachedFiles() const;
 
     /// Raises the engine's current error for the given file.
     [[noreturn]] void raise(const QString &file) const;
@@ -86,6 +89,7 @@ private:
     QStringList m_attached; // schema names, lower case
     bool m_inTransaction = false;
     int m_busyTimeoutMs = 2000;
+    QStringList *m_schemasSeen = nullptr; // set while prepare() wants to know the schemas a statement reaches
 };
 
 /// How a data set reaches its connection: one it was given, the open connection of an alias, or a connection

@@ -49,12 +49,23 @@ void TParam::SetValue(const QVariant &value) {
     m_value = value;
     switch (value.typeId()) {
     case QMetaType::Int:
-    case QMetaType::LongLong: m_type = ftInteger; break;
-    case QMetaType::Double: m_type = ftFloat; break;
-    case QMetaType::Bool: m_type = ftBoolean; break;
-    case QMetaType::QDateTime: m_type = ftDateTime; break;
-    case QMetaType::QString: m_type = ftString; break;
-    default: break;
+    case QMetaType::LongLong:
+        m_type = ftInteger;
+        break;
+    case QMetaType::Double:
+        m_type = ftFloat;
+        break;
+    case QMetaType::Bool:
+        m_type = ftBoolean;
+        break;
+    case QMetaType::QDateTime:
+        m_type = ftDateTime;
+        break;
+    case QMetaType::QString:
+        m_type = ftString;
+        break;
+    default:
+        break;
     }
 }
 
@@ -79,7 +90,9 @@ void TQuery::SetDatabase(TDatabase *database) {
     m_binding.setDatabase(database);
 }
 
-TDatabase *TQuery::database() const { return m_binding.database(); }
+TDatabase *TQuery::database() const {
+    return m_binding.database();
+}
 
 void TQuery::SetSQL(const QStringList &lines) {
     Close();
@@ -145,7 +158,8 @@ void TQuery::doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> 
     if (!db->Connected())
         db->Open();
     connect(db, &TDatabase::aboutToClose, this, &TQuery::Close, Qt::UniqueConnection);
-    sqlite3_stmt *stmt = db->prepare(m_sql.join(QLatin1Char('\n')));
+    QStringList files; // named by a failure while the rows are read
+    sqlite3_stmt *stmt = db->prepare(m_sql.join(QLatin1Char('\n')), &files);
     // Parameters by position: the engine numbers distinct names in order of appearance, as SetSQL does.
     const int count = sqlite3_bind_parameter_count(stmt);
     for (int i = 1; i <= count; ++i) {
@@ -177,10 +191,18 @@ void TQuery::doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> 
             if (!typed[i] && !row->values[i].isNull()) {
                 // An expression column takes the type of its first value.
                 switch (sqlite3_column_type(stmt, i)) {
-                case SQLITE_INTEGER: columns[i].type = ftInteger; break;
-                case SQLITE_FLOAT: columns[i].type = ftFloat; break;
-                case SQLITE_BLOB: columns[i].type = ftBlob; break;
-                default: columns[i].type = ftString; break;
+                case SQLITE_INTEGER:
+                    columns[i].type = ftInteger;
+                    break;
+                case SQLITE_FLOAT:
+                    columns[i].type = ftFloat;
+                    break;
+                case SQLITE_BLOB:
+                    columns[i].type = ftBlob;
+                    break;
+                default:
+                    columns[i].type = ftString;
+                    break;
                 }
                 typed[i] = true;
             }
@@ -189,7 +211,7 @@ void TQuery::doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> 
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        db->raise(db->Folder(), rc);
+        db->raise(files.join(QStringLiteral(", ")), rc);
     for (int i = 0; i < n; ++i)
         if (!typed[i] && columns[i].name.contains(QLatin1String(" OF ")))
             columns[i].type = ftInteger; // an aggregate over no rows

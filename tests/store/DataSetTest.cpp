@@ -2,6 +2,7 @@
 
 #include "store/DatabaseError.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 
 #include <sqlite3.h>
@@ -189,7 +190,20 @@ TEST_F(Cursor, ReadOnlyConnectionCannotWrite) {
     EXPECT_THROW(t.Insert(), EDatabaseError);
     EXPECT_THROW(t.Delete(), EDatabaseError);
     EXPECT_THROW(db.exec(QStringLiteral("UPDATE HelpData SET TEMAKOR='x'")), EDatabaseError);
-    EXPECT_THROW(db.exec(QStringLiteral("DELETE FROM HelpData")), EDatabaseError);
+    try {
+        db.exec(QStringLiteral("DELETE FROM HelpData"));
+        ADD_FAILURE() << "a read-only connection deleted rows";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("HelpData.db"))) << e.message().toStdString();
+    }
+    // Not even SQL that attaches the file again, or a new one, opens it for writing.
+    const QString file = helpDir + QStringLiteral("/HelpData.db");
+    EXPECT_THROW(db.exec(QStringLiteral("ATTACH DATABASE 'file:%1?mode=rw' AS w").arg(file)), EDatabaseError);
+    db.exec(QStringLiteral("ATTACH DATABASE '%1' AS again").arg(file));
+    EXPECT_THROW(db.exec(QStringLiteral("DELETE FROM again.HelpData")), EDatabaseError);
+    EXPECT_THROW(db.exec(QStringLiteral("ATTACH DATABASE '%1' AS made").arg(folder.filePath("New.db"))),
+                 EDatabaseError);
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("New.db")));
     EXPECT_EQ(fileRows().size(), 1);
     // The reader sees the editor's later posts when it opens again.
     addTopic(0, QStringLiteral("b"));
