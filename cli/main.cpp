@@ -4,11 +4,10 @@
 
 #include <QGuiApplication>
 
-
-static void usage() {
-    cli::err(QStringLiteral("usage: tavik VERB ARGS..."));
+static void listVerbs() {
+    cli::out(QStringLiteral("usage: tavik VERB ARGS..."));
     for (const auto &[name, verb] : cli::verbs())
-        cli::err(QStringLiteral("  tavik ") + verb.usage);
+        cli::out(QStringLiteral("  tavik ") + verb.usage);
 }
 
 // Qt's own warnings (runtime folders, fonts) would break the one-line error contract; they show only on request.
@@ -25,9 +24,13 @@ int main(int argc, char **argv) {
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("TavikEditor"));
     QStringList args = app.arguments().mid(1);
-    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
-        usage();
-        return args.isEmpty() ? 1 : 0;
+    if (args.isEmpty()) {
+        cli::err(QStringLiteral("usage: tavik VERB ARGS... (tavik --help lists the verbs)"));
+        return 1;
+    }
+    if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
+        listVerbs();
+        return 0;
     }
     auto &table = cli::verbs();
     auto it = table.end();

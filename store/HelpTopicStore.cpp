@@ -65,7 +65,9 @@ void HelpTopicStore::open(const QString &startDir) {
     TableHelp->Open();
 }
 
-void HelpTopicStore::close() { DatabaseHelp->Close(); }
+void HelpTopicStore::close() {
+    DatabaseHelp->Close();
+}
 
 void HelpTopicStore::TableHelpAfterInsert(TDataSet *) {
     QueryHelp->Close();
@@ -83,7 +85,9 @@ void HelpTopicStore::TableHelpBeforePost(TDataSet *) {
         leaf->SetAsBoolean(false);
 }
 
-void HelpTopicStore::TableHelpAfterPost(TDataSet *) { SaveTableChanges(TableHelp); }
+void HelpTopicStore::TableHelpAfterPost(TDataSet *) {
+    SaveTableChanges(TableHelp);
+}
 
 // Runs a pass as one transaction with the grid detached and the busy cursor shown. On any error the
 // table is read back as it was before the pass, the window is restored and the error goes on.
@@ -95,12 +99,16 @@ void HelpTopicStore::runPass(const std::function<void()> &body) {
         DetachGrid();
     TableHelp->DisableControls();
     const qint64 bookmark = TableHelp->Bookmark();
+    bool began = false;
     try {
         DatabaseHelp->StartTransaction();
+        began = true;
         body();
         DatabaseHelp->Commit();
+        SaveTableChanges(TableHelp); // the posts of the pass skipped it inside the transaction
     } catch (...) {
-        DatabaseHelp->Rollback();
+        if (began) // a transaction someone else had open is not ours to roll back
+            DatabaseHelp->Rollback();
         try {
             TableHelp->Cancel();
             if (TableHelp->IndexFieldNames() != HelpData::OrderDisplay)
@@ -167,6 +175,12 @@ void HelpTopicStore::RenumberOutline(bool ReparentChildren) {
             t->Edit();
             sorszamF->SetAsInteger(n);
             const QString number = szulo.isEmpty() ? QString::number(n) : szulo + QLatin1Char('.') + QString::number(n);
+            // A number cut to the field's width would name another topic: the whole pass is undone instead.
+            if (number.size() > ertekF->Size())
+                throw EDatabaseError::inFile(t->sourceName(),
+                                             QStringLiteral("the outline number %1 is longer than %2 characters")
+                                                 .arg(number)
+                                                 .arg(ertekF->Size()));
             const QString old = ertekF->AsString();
             ertekF->SetAsString(number);
             // Depth counts the components of the parent number, so numbers of any width give the right depth.
@@ -195,9 +209,14 @@ void HelpTopicStore::RenumberOutline(bool ReparentChildren) {
                 }
                 for (qint64 row : std::as_const(subtree)) {
                     t->GotoBookmark(row);
-                    const QString s = szuloF->AsString();
+                    const QString s = number + szuloF->AsString().mid(cut);
+                    if (s.size() > szuloF->Size())
+                        throw EDatabaseError::inFile(
+                            t->sourceName(), QStringLiteral("the outline number %1 is longer than %2 characters")
+                                                 .arg(s)
+                                                 .arg(szuloF->Size()));
                     t->Edit();
-                    szuloF->SetAsString(number + s.mid(cut));
+                    szuloF->SetAsString(s);
                     markF->SetAsString(QStringLiteral("1"));
                     t->Post();
                 }
@@ -250,9 +269,9 @@ QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
     int previous = 0;
     for (const NewTopic &topic : topics) {
         if (topic.level < 1 || topic.level > previous + 1)
-            throw EDatabaseError::inFile(t->sourceName(),
-                                         QStringLiteral("topic \"%1\" is more than one level below the topic before it")
-                                             .arg(topic.title));
+            throw EDatabaseError::inFile(
+                t->sourceName(),
+                QStringLiteral("topic \"%1\" is more than one level below the topic before it").arg(topic.title));
         previous = topic.level;
     }
     // Parents are numbered as the renumber pass will number them: new top-level topics follow the existing ones.
@@ -263,7 +282,7 @@ QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
             topCount += szulo->IsNull();
     }
     QList<qint32> keys;
-    QStringList path;     // number of the latest topic at each level
+    QStringList path;      // number of the latest topic at each level
     QList<int> childCount; // children given so far to the latest topic at each level
     DatabaseHelp->StartTransaction();
     try {
@@ -274,7 +293,8 @@ QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
             childCount << 0;
             const QString parent = level == 1 ? QString() : path.last();
             const int ordinal = level == 1 ? ++topCount : ++childCount[level - 2];
-            const QString number = parent.isEmpty() ? QString::number(ordinal) : parent + QLatin1Char('.') + QString::number(ordinal);
+            const QString number =
+                parent.isEmpty() ? QString::number(ordinal) : parent + QLatin1Char('.') + QString::number(ordinal);
             path << number;
             t->Insert();
             t->FieldByName(QStringLiteral("SZULO"))->SetAsString(parent);
@@ -284,9 +304,9 @@ QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
             if (topic.hasHelpContext)
                 t->FieldByName(QStringLiteral("HELPCONTEXT"))->SetAsInteger(topic.helpContext);
             t->FieldByName(QStringLiteral("HELPHTML"))->SetAsString(topic.page);
-            if (t->FieldByName(QStringLiteral("SZULO"))->AsString() != parent)
-                throw EDatabaseError::inFile(t->sourceName(),
-                                             QStringLiteral("the outline is too deep: number %1 does not fit").arg(number));
+            if (number.size() > t->FieldByName(QStringLiteral("ERTEK"))->Size())
+                throw EDatabaseError::inFile(
+                    t->sourceName(), QStringLiteral("the outline is too deep: number %1 does not fit").arg(number));
             keys << t->FieldByName(QStringLiteral("KOD"))->AsInteger();
             t->Post();
         }

@@ -14,11 +14,6 @@ class TTable;
 /// with "." (1.2 -> 01.02., 10.3 -> 10.03., an empty number -> ".").
 QString PadOutlineNumber(const QString &number);
 
-/// The editor's side of the help topic table: its read-write connection, table and queries, the record
-/// hooks that give new topics their key and save every post, and the two outline passes.
-///
-/// A renumber pass with its leaf pass is one transaction: it either completes or leaves the table exactly
-/// as it was. Windows take part through the callbacks only (detach the grid, show the busy cursor).
 /// A topic to add at the end of the outline: its level (1 = top) relative to the topics added with it.
 struct NewTopic {
     int level = 1;
@@ -29,6 +24,11 @@ struct NewTopic {
     QString page;
 };
 
+/// The editor's side of the help topic table: its read-write connection, table and queries, the record
+/// hooks that give new topics their key and save every post, and the two outline passes.
+///
+/// A renumber pass with its leaf pass is one transaction: it either completes or leaves the table exactly
+/// as it was. Windows take part through the callbacks only (detach the grid, show the busy cursor).
 class HelpTopicStore : public QObject {
     Q_OBJECT
 

@@ -51,9 +51,9 @@ TEST(TavikOutline, PrintsEveryRowInDisplayOrderTabSeparated) {
     ASSERT_EQ(tavik({QStringLiteral("renumber"), dir.path()}).status, 0);
     const CliRun r = tavik({QStringLiteral("outline"), dir.path()});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.lines(), QStringList({"1\t\t1\t1\t01.\t1\t1\tEgy", "2\t\t2\t2\t02.\t1\t1\tKettő",
-                                      "3\t\t3\t3\t03.\t1\t0\tHárom", "4\t3\t3.1\t1\t03.01.\t2\t0\tAlpont",
-                                      "5\t3.1\t3.1.1\t1\t03.01.01.\t3\t1\tAl-alpont"}));
+    EXPECT_EQ(r.lines(),
+              QStringList({"1\t\t1\t1\t01.\t1\t1\tEgy", "2\t\t2\t2\t02.\t1\t1\tKettő", "3\t\t3\t3\t03.\t1\t0\tHárom",
+                           "4\t3\t3.1\t1\t03.01.\t2\t0\tAlpont", "5\t3.1\t3.1.1\t1\t03.01.01.\t3\t1\tAl-alpont"}));
 
     // Delete 2 and renumber with re-parenting: 1, 2, 2.1, 2.1.1.
     sql(dir.filePath("Help/HelpData.db"), "DELETE FROM HelpData WHERE KOD = 2");
@@ -73,6 +73,7 @@ TEST(TavikErrors, OneLineOnStderrAndStatusOne) {
     expectOneLineError(tavik({QStringLiteral("frobnicate")}), "unknown verb");
     expectOneLineError(tavik({QStringLiteral("renumber"), dir.path(), QStringLiteral("--sideways")}), "--sideways");
     expectOneLineError(tavik({QStringLiteral("outline")}), "usage");
+    expectOneLineError(tavik({}), "usage");
 }
 
 TEST(TavikImport, BuildsTheOutlineAndItsPages) {
@@ -100,5 +101,11 @@ TEST(TavikImport, BuildsTheOutlineAndItsPages) {
     src.write("= Fent\n=== Túl mélyen\n");
     src.close();
     expectOneLineError(tavik({QStringLiteral("import"), dir.path(), src.fileName()}), "level");
+    // Eleven levels: the deepest number would not fit in its 20 characters.
+    ASSERT_TRUE(src.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    for (int level = 1; level <= 11; ++level)
+        src.write(QByteArray(level, '=') + " Szint\n");
+    src.close();
+    expectOneLineError(tavik({QStringLiteral("import"), dir.path(), src.fileName()}), "too deep");
     EXPECT_EQ(tavik({QStringLiteral("outline"), dir.path()}).lines().size(), 3);
 }

@@ -9,8 +9,10 @@ TEST(PadOutlineNumber, PadsOneDigitComponentsAndEndsEachWithADot) {
         const char *number;
         const char *padded;
     } cases[] = {
-        {"1.2", "01.02."}, {"10.3", "10.03."}, {"12", "12."},       {"", "."},
-        {"3", "03."},      {"1.100", "01.100."}, {"1.10", "01.10."}, {"1.1.1.1.1.1.1.1.1.1", "01.01.01.01.01.01.01.01.01.01."},
+        {"1.2", "01.02."},  {"10.3", "10.03."},
+        {"12", "12."},      {"", "."},
+        {"3", "03."},       {"1.100", "01.100."},
+        {"1.10", "01.10."}, {"1.1.1.1.1.1.1.1.1.1", "01.01.01.01.01.01.01.01.01.01."},
     };
     for (const auto &c : cases)
         EXPECT_EQ(PadOutlineNumber(QString::fromLatin1(c.number)), QString::fromLatin1(c.padded)) << c.number;
@@ -154,6 +156,29 @@ TEST_F(Outline, DepthCountsComponentsBeyondTwoDigitNumbers) {
     ASSERT_TRUE(table()->Locate(QStringLiteral("KOD"), kid));
     EXPECT_EQ(field("ERTEK")->AsString(), QStringLiteral("12.15.1"));
     EXPECT_EQ(field("MELYSEG")->AsInteger(), 3);
+}
+
+TEST_F(Outline, ANumberLongerThanItsFieldStopsThePassAndChangesNothing) {
+    // Ten levels fill ERTEK (19 characters); an eleventh, stored past the editor's check, would be cut.
+    int parent = 0;
+    for (int level = 1; level <= 10; ++level)
+        parent = addTopic(parent, QStringLiteral("level %1").arg(level));
+    ASSERT_TRUE(table()->Locate(QStringLiteral("KOD"), parent));
+    const QString tenth = field("ERTEK")->AsString();
+    ASSERT_EQ(tenth.size(), 19);
+    table()->Insert();
+    field("SZULO")->SetAsString(tenth);
+    field("TEMAKOR")->SetAsString(QStringLiteral("level 11"));
+    table()->Post();
+    const QStringList before = fileRows();
+    try {
+        store.RenumberOutline(false);
+        FAIL() << "the pass cut a number";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("HelpData.db"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(tenth + QStringLiteral(".1"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(fileRows(), before);
 }
 
 TEST_F(Outline, ReparentingLeavesSiblingsWhoseNumberStartsWithTheOldNumber) {
