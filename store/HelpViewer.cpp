@@ -16,25 +16,28 @@ void ContentsTree::clear() {
 }
 
 void ContentsTree::AddTopicNode(int i, const QString &title) {
-    // The parent is the node one level up on the current path; a topic out of step with the outline goes
-    // under the deepest node of the path that is shallower than it.
-    int parentLevel = -1;
-    for (int k = std::min(i, Levels) - 1; k >= 0; --k) {
+    // LevelNodes is indexed by the topic's depth, not by where its node landed: a topic out of step with the
+    // outline goes under the deepest node of the current path whose topic is shallower than it, and its later
+    // siblings (same depth) go beside it, not below it. A depth below 1 starts a new top-level node as depth 1
+    // does; a depth above 20 gets a parent but is never one.
+    const int slot = i < 0 ? 0 : i;
+    int parent = -1;
+    for (int k = std::min(slot, Levels) - 1; k >= 0; --k) {
         if (LevelNodes[size_t(k)] >= 0) {
-            parentLevel = k;
+            parent = LevelNodes[size_t(k)];
             break;
         }
     }
     ContentsNode node;
     node.title = title;
-    node.level = parentLevel + 1;
-    node.parent = parentLevel >= 0 ? LevelNodes[size_t(parentLevel)] : -1;
+    node.parent = parent;
+    node.level = parent >= 0 ? m_nodes[parent].level + 1 : 0;
     m_nodes.append(node);
-    const int index = int(m_nodes.size()) - 1;
-    for (int k = node.level; k < Levels; ++k)
-        LevelNodes[size_t(k)] = -1;
-    if (node.level < Levels)
-        LevelNodes[size_t(node.level)] = index;
+    if (slot < Levels) {
+        for (int k = slot; k < Levels; ++k)
+            LevelNodes[size_t(k)] = -1;
+        LevelNodes[size_t(slot)] = int(m_nodes.size()) - 1;
+    }
 }
 
 void ContentsTree::build(TDataSet *table) {
@@ -83,15 +86,21 @@ void HelpViewerStore::open() {
     TableTV->First();
 }
 
-void HelpViewerStore::closeTable() { TableTV->Close(); }
+void HelpViewerStore::closeTable() {
+    TableTV->Close();
+}
 
-void HelpViewerStore::refresh() { TableTV->RefreshIfChanged(); }
+void HelpViewerStore::refresh() {
+    TableTV->RefreshIfChanged();
+}
 
 bool HelpViewerStore::LocateTopic(const QString &title) {
     return TableTV->Active() && TableTV->Locate(QStringLiteral("TEMAKOR"), title);
 }
 
-QString HelpViewerStore::BlankPage() const { return HelpPages::blankPage(m_startDir); }
+QString HelpViewerStore::BlankPage() const {
+    return HelpPages::blankPage(m_startDir);
+}
 
 QString HelpViewerStore::CurrentPage() const {
     if (!TableTV->Active() || TableTV->IsEmpty())
@@ -108,7 +117,9 @@ QString HelpViewerStore::SearchPattern(const QString &text) {
     return QLatin1Char('%') + lowered + QLatin1Char('%');
 }
 
-QString HelpViewerStore::CountText(int count) { return QString::number(count) + QStringLiteral(" témakör összesen"); }
+QString HelpViewerStore::CountText(int count) {
+    return QString::number(count) + QStringLiteral(" témakör összesen");
+}
 
 int HelpViewerStore::Search(const QString &text) {
     QuerySearch->Close();

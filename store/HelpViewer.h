@@ -23,8 +23,8 @@ struct ContentsNode {
 /// node most recently added one level above it (`LevelNodes`).
 ///
 /// A topic whose depth is below 1 or above 20, or more than one level below the topic before it, goes under
-/// the deepest node of this build that is shallower than it (at the top when there is none); `LevelNodes`
-/// only ever holds nodes of the current build on the current path.
+/// the deepest node of this build on the current path whose topic is shallower than it (at the top when there
+/// is none); `LevelNodes` only ever holds nodes of the current build on the current path.
 class ContentsTree {
 public:
     ContentsTree() { clear(); }
@@ -36,7 +36,7 @@ public:
     const QVector<ContentsNode> &nodes() const { return m_nodes; }
 
     static constexpr int Levels = 20;
-    std::array<int, Levels> LevelNodes; // node indexes; -1 where no node of this build is on the path
+    std::array<int, Levels> LevelNodes; // by depth - 1: node indexes; -1 where no node of this build is on the path
 
 private:
     QVector<ContentsNode> m_nodes;

@@ -7,6 +7,7 @@
 #include "store/Table.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -118,7 +119,8 @@ TEST_F(Viewer, EscFromAnyControlHidesAndShowingAgainReopens) {
                        static_cast<QWidget *>(window->DBGrid1)}) {
         if (!window->isVisible())
             showAndActivate();
-        window->PageControl1->setCurrentWidget(w == window->TreeView1 ? window->TabSheetContents : window->TabSheetSearch);
+        window->PageControl1->setCurrentWidget(w == window->TreeView1 ? window->TabSheetContents
+                                                                      : window->TabSheetSearch);
         w->setFocus();
         QTest::keyClick(w, Qt::Key_Escape);
         EXPECT_FALSE(window->isVisible());
@@ -128,6 +130,23 @@ TEST_F(Viewer, EscFromAnyControlHidesAndShowingAgainReopens) {
     showAndActivate();
     EXPECT_TRUE(window->store->TableTV->Active());
     EXPECT_EQ(treeLines(), QStringList({"a", "b"}));
+}
+
+TEST_F(Viewer, ATableThatCannotOpenShowsTheEnginesTextOnceAndTheNextShowTriesAgain) {
+    addTopic(0, QStringLiteral("a"));
+    const QString file = folder.filePath("Help/HelpData.db");
+    ASSERT_TRUE(QFile::rename(file, file + ".away"));
+    make();
+    showAndActivate();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith("error|")) << dialogs.shown[0].toStdString();
+    EXPECT_EQ(window->TreeView1->topLevelItemCount(), 0);
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("Blank.htm"));
+    QTest::keyClick(window->TreeView1, Qt::Key_Escape);
+    ASSERT_TRUE(QFile::rename(file + ".away", file));
+    showAndActivate();
+    EXPECT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(treeLines(), QStringList({"a"}));
 }
 
 TEST_F(Viewer, PrintButtonOnlySaysItIsNotAvailable) {
@@ -206,8 +225,15 @@ TEST(ContentsTreeBuild, TopicsOutOfStepGoUnderTheDeepestShallowerNodeOfThisBuild
     const struct {
         int depth;
         const char *title;
-    } rows[] = {{1, "A"}, {2, "B"}, {3, "C"}, {1, "D"}, {3, "E (skips a level)"}, {0, "F (depth 0)"},
-                {25, "G (too deep)"}, {-4, "H (negative)"}, {2, "I"}};
+    } rows[] = {{1, "A"},
+                {2, "B"},
+                {3, "C"},
+                {1, "D"},
+                {3, "E (skips a level)"},
+                {0, "F (depth 0)"},
+                {25, "G (too deep)"},
+                {-4, "H (negative)"},
+                {2, "I"}};
     for (const auto &r : rows)
         tree.AddTopicNode(r.depth - 1, QString::fromUtf8(r.title));
     QStringList lines;
@@ -215,6 +241,15 @@ TEST(ContentsTreeBuild, TopicsOutOfStepGoUnderTheDeepestShallowerNodeOfThisBuild
         lines << QString(2 * n.level, QLatin1Char(' ')) + n.title;
     EXPECT_EQ(lines, QStringList({"A", "  B", "    C", "D", "  E (skips a level)", "F (depth 0)", "  G (too deep)",
                                   "H (negative)", "  I"}));
+    // A child of 10.10 is stored with depth 4 (its parent has depth 2): its siblings go beside it, not below it.
+    ContentsTree skip;
+    for (const auto &r :
+         {std::pair{1, "10"}, {2, "10.10"}, {4, "10.10.1"}, {4, "10.10.2"}, {5, "10.10.2.1"}, {2, "10.11"}})
+        skip.AddTopicNode(r.first - 1, QString::fromUtf8(r.second));
+    QStringList skipLines;
+    for (const ContentsNode &n : skip.nodes())
+        skipLines << QString(2 * n.level, QLatin1Char(' ')) + n.title;
+    EXPECT_EQ(skipLines, QStringList({"10", "  10.10", "    10.10.1", "    10.10.2", "      10.10.2.1", "  10.11"}));
     // Twenty-two levels in a row: nodes below the twentieth still get a parent, never outside the table.
     ContentsTree deep;
     for (int i = 0; i < 22; ++i)
