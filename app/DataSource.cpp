@@ -5,6 +5,7 @@
 #include "store/DatabaseError.h"
 
 #include <QBrush>
+#include <QFocusEvent>
 #include <QIntValidator>
 #include <QLocale>
 
@@ -54,7 +55,9 @@ void TDataSource::reset() {
     emit currentRowChanged(m_dataSet ? m_dataSet->DisplayCurrentRow() : -1);
 }
 
-void TDataSource::Detach() { m_attached = false; }
+void TDataSource::Detach() {
+    m_attached = false;
+}
 
 void TDataSource::Attach() {
     m_attached = true;
@@ -67,7 +70,9 @@ int TDataSource::rowCount(const QModelIndex &parent) const {
     return m_dataSet->DisplayRowCount();
 }
 
-int TDataSource::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_columns.size()); }
+int TDataSource::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
 
 TField *TDataSource::fieldOfColumn(int column) const {
     if (!m_dataSet || column < 0 || column >= m_columns.size())
@@ -111,9 +116,12 @@ QVariant TDataSource::headerData(int section, Qt::Orientation orientation, int r
     if (section != m_dataSet->DisplayCurrentRow())
         return QString();
     switch (m_dataSet->State()) {
-    case dsEdit: return QStringLiteral("I");
-    case dsInsert: return QStringLiteral("*");
-    default: return QStringLiteral("\u25B6");
+    case dsEdit:
+        return QStringLiteral("I");
+    case dsInsert:
+        return QStringLiteral("*");
+    default:
+        return QStringLiteral("\u25B6");
     }
 }
 
@@ -153,7 +161,9 @@ void TDBEdit::applyFieldRules() {
     }
 }
 
-TField *TDBEdit::field() const { return m_dataSet ? m_dataSet->FindField(m_fieldName) : nullptr; }
+TField *TDBEdit::field() const {
+    return m_dataSet ? m_dataSet->FindField(m_fieldName) : nullptr;
+}
 
 void TDBEdit::load() {
     if (m_loading)
@@ -206,10 +216,13 @@ void TDBEdit::userEdited() {
 
 void TDBEdit::focusOutEvent(QFocusEvent *event) {
     QLineEdit::focusOutEvent(event);
+    // Only leaving for another control writes the field: a message box or another window taking the focus
+    // leaves the typed text as it is.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    // A text the field refuses stays pending: the post or the move that stores the row reports it, once.
     try {
         write();
-    } catch (const EDatabaseError &e) {
-        if (OnError)
-            OnError(e.message());
+    } catch (const EDatabaseError &) {
     }
 }

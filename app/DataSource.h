@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPointer>
 
-
 /// A data set as a grid model: the visible fields as columns, the rows in the data set's order with the
 /// pending insert or edit shown in place. Reading a cell never moves the cursor or touches the engine.
 /// Detached, the model stops following the data set (a long pass does not redraw the grid row by row).
@@ -54,7 +53,7 @@ public:
     TDBEdit(QWidget *parent = nullptr);
     void bind(TDataSet *dataSet, const QString &fieldName);
     TField *field() const;
-    /// Where a failure to start editing or to write the field goes.
+    /// Where a failure to start editing goes.
     std::function<void(const QString &)> OnError;
 
 protected:

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -166,8 +167,8 @@ void TFormEdit::buildLayout() {
                                     Icons::cancelIcon(), false);
     SpeedButtonInsert3 = toolButton(top, QStringLiteral("SpeedButtonInsert3"), QStringLiteral("Új <Insert>"),
                                     Icons::insertIcon(), false);
-    SpeedButtonPost3 = toolButton(top, QStringLiteral("SpeedButtonPost3"), QStringLiteral("Rögzítés <F2>"),
-                                  Icons::postIcon(), false);
+    SpeedButtonPost3 =
+        toolButton(top, QStringLiteral("SpeedButtonPost3"), QStringLiteral("Rögzítés <F2>"), Icons::postIcon(), false);
     SpeedButton1 = toolButton(top, QStringLiteral("SpeedButton1"), QStringLiteral("Help teszt"), QIcon(), true);
     for (QToolButton *b : {SpeedButtonDelete3, SpeedButtonCancel3, SpeedButtonInsert3, SpeedButtonPost3, SpeedButton1})
         strip->addWidget(b);
@@ -196,7 +197,6 @@ void TFormEdit::buildLayout() {
                 if (!m_syncing && current.isValid())
                     gridRowChosen(current.row());
             });
-    connect(DBGrid1, &QTableView::clicked, this, &TFormEdit::DBGrid1CellClick);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Adatok szerkesztése "), top);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -227,7 +227,8 @@ void TFormEdit::buildLayout() {
     SpeedButton3 = toolButton(GroupBox1, QStringLiteral("SpeedButton3"), QString(), Icons::openIcon(), false);
     SpeedButton3->setToolButtonStyle(Qt::ToolButtonIconOnly);
     SpeedButton3->setFixedSize(22, 20);
-    SpeedButton2 = toolButton(GroupBox1, QStringLiteral("SpeedButton2"), QStringLiteral("Beállítás fő pontnak"), QIcon(), true);
+    SpeedButton2 =
+        toolButton(GroupBox1, QStringLiteral("SpeedButton2"), QStringLiteral("Beállítás fő pontnak"), QIcon(), true);
     PanelMelyseg = new QLabel(QStringLiteral("0"), GroupBox1);
     PanelMelyseg->setObjectName(QStringLiteral("PanelMelyseg"));
     PanelMelyseg->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -294,12 +295,24 @@ template <typename F> void TFormEdit::run(F &&command) {
     }
 }
 
-void TFormEdit::SpeedButtonDelete3Click() { run([this] { editor->Delete(); }); }
-void TFormEdit::SpeedButtonCancel3Click() { run([this] { editor->Cancel(); }); }
-void TFormEdit::SpeedButtonInsert3Click() { run([this] { editor->Insert(); }); }
-void TFormEdit::SpeedButtonPost3Click() { run([this] { editor->Post(); }); }
-void TFormEdit::SpeedButton2Click() { run([this] { editor->MakeTopLevel(); }); }
-void TFormEdit::SpeedButton3Click() { run([this] { editor->ChoosePage(); }); }
+void TFormEdit::SpeedButtonDelete3Click() {
+    run([this] { editor->Delete(); });
+}
+void TFormEdit::SpeedButtonCancel3Click() {
+    run([this] { editor->Cancel(); });
+}
+void TFormEdit::SpeedButtonInsert3Click() {
+    run([this] { editor->Insert(); });
+}
+void TFormEdit::SpeedButtonPost3Click() {
+    run([this] { editor->Post(); });
+}
+void TFormEdit::SpeedButton2Click() {
+    run([this] { editor->MakeTopLevel(); });
+}
+void TFormEdit::SpeedButton3Click() {
+    run([this] { editor->ChoosePage(); });
+}
 
 void TFormEdit::SpeedButton1Click() {
     if (!FormTavik)
@@ -309,7 +322,27 @@ void TFormEdit::SpeedButton1Click() {
     FormTavik->activateWindow();
 }
 
-void TFormEdit::DBGrid1CellClick(const QModelIndex &) { run([this] { editor->CellClicked(); }); }
+void TFormEdit::DBGrid1CellClick(const QModelIndex &) {
+    run([this] { editor->CellClicked(); });
+}
+
+// A click on a cell is a press and a release over cells. The press moves the table (storing a changed pending
+// row), which redoes the grid's rows, so the view's own click signal would be lost; a move that failed ends
+// the click, so the pending row is not then thrown away.
+void TFormEdit::gridMouse(QMouseEvent *event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QModelIndex index = DBGrid1->indexAt(event->position().toPoint());
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_cellPressed = index.isValid();
+        m_moveFailed = false;
+        return;
+    }
+    const bool click = m_cellPressed && !m_moveFailed && index.isValid();
+    m_cellPressed = false;
+    if (click)
+        DBGrid1CellClick(index);
+}
 
 // The grid asks for another row (mouse or keyboard): the table moves there, storing a changed pending row.
 void TFormEdit::gridRowChosen(int row) {
@@ -318,10 +351,13 @@ void TFormEdit::gridRowChosen(int row) {
         return;
     const qint64 bookmark = t->DisplayBookmark(row);
     m_syncing = true;
-    run([&] {
+    try {
         if (bookmark != 0)
             t->GotoBookmark(bookmark);
-    });
+    } catch (const EDatabaseError &e) {
+        m_moveFailed = true;
+        m_dialogs->error(e.message());
+    }
     m_syncing = false;
     selectGridRow(t->DisplayCurrentRow());
 }
@@ -333,7 +369,8 @@ void TFormEdit::selectGridRow(int row) {
     m_syncing = true;
     if (row >= 0 && row < DataSourceHelp->rowCount()) {
         const QModelIndex index = DataSourceHelp->index(row, 0);
-        DBGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        DBGrid1->selectionModel()->setCurrentIndex(index,
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         DBGrid1->scrollTo(index);
     } else {
         DBGrid1->selectionModel()->clear();
@@ -344,6 +381,8 @@ void TFormEdit::selectGridRow(int row) {
 
 bool TFormEdit::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
+    if (watched == DBGrid1->viewport() && (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease))
+        gridMouse(static_cast<QMouseEvent *>(event));
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return QMainWindow::eventFilter(watched, event);
     auto *widget = qobject_cast<QWidget *>(watched);

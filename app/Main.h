@@ -12,6 +12,7 @@ class HtmlView;
 class QGroupBox;
 class QLabel;
 class QModelIndex;
+class QMouseEvent;
 class QTableView;
 class QToolButton;
 class TDBEdit;
@@ -72,9 +73,12 @@ private:
     /// Runs a command; an error of the data layer ends it with the engine's text in a message box.
     template <typename F> void run(F &&command);
     void gridRowChosen(int row);
+    void gridMouse(QMouseEvent *event);
     void selectGridRow(int row);
 
     std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs *m_dialogs;
     bool m_syncing = false;
+    bool m_cellPressed = false;
+    bool m_moveFailed = false;
 };

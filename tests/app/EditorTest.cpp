@@ -9,8 +9,8 @@
 
 #include <QApplication>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPointer>
@@ -42,6 +42,7 @@ protected:
         QTest::mouseClick(window->DBGrid1->viewport(), Qt::LeftButton, {}, r.center());
     }
     void key(QWidget *w, Qt::Key k) { QTest::keyClick(w, k); }
+    QString page(const char *name) const { return folder.filePath(QStringLiteral("Help/HTML/") + QLatin1String(name)); }
     // Typing as a keyboard does, accented letters included.
     void type(QWidget *w, const QString &text) {
         for (const QChar c : text) {
@@ -164,13 +165,58 @@ TEST_F(Editor, ClickOnThePendingRowDropsItAndOnAnotherRowStoresItUnnumbered) {
     EXPECT_TRUE(table()->FieldByName(QStringLiteral("ERTEK"))->IsNull());
 }
 
+TEST_F(Editor, AFailedPostShowsTheEnginesTextAndKeepsTheRowPending) {
+    addTopic(0, QStringLiteral("a"));
+    open();
+    window->DBEdit3->setFocus();
+    type(window->DBEdit3, QStringLiteral("-")); // a sign alone is no number
+    EXPECT_EQ(table()->State(), dsEdit);
+    key(window->DBEdit3, Qt::Key_F2);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith("error|'-' is not a valid integer")) << dialogs.shown[0].toStdString();
+    EXPECT_EQ(table()->State(), dsEdit);
+    EXPECT_EQ(window->DBEdit3->text(), QStringLiteral("-"));
+    // Corrected, the same post goes through.
+    type(window->DBEdit3, QStringLiteral("7"));
+    key(window->DBEdit3, Qt::Key_F2);
+    EXPECT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(table()->State(), dsBrowse);
+    EXPECT_EQ(value("HELPCONTEXT"), QStringLiteral("-7"));
+}
+
+TEST_F(Editor, AClickThatStoresAPendingEditStillShowsTheClickedRow) {
+    writePage(QStringLiteral("pa.htm"), QStringLiteral("<p>a</p>"));
+    writePage(QStringLiteral("pb.htm"), QStringLiteral("<p>b</p>"));
+    const int a = addTopic(0, QStringLiteral("a"), QStringLiteral("pa.htm"));
+    addTopic(a, QStringLiteral("a1"), QStringLiteral("pb.htm"));
+    open();
+    clickRow(0);
+    type(window->DBEdit2, QStringLiteral("szó"));
+    clickRow(1); // stores the edit, then shows the clicked row's depth and page
+    EXPECT_EQ(table()->State(), dsBrowse);
+    EXPECT_EQ(value("TEMAKOR"), QStringLiteral("a1"));
+    EXPECT_EQ(window->PanelMelyseg->text(), QStringLiteral("2"));
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("pb.htm"));
+    // A move whose store fails ends the click: the typed text stays pending on its row.
+    window->DBEdit3->setFocus();
+    type(window->DBEdit3, QStringLiteral("-"));
+    clickRow(0);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith("error|")) << dialogs.shown[0].toStdString();
+    EXPECT_EQ(table()->State(), dsEdit);
+    EXPECT_EQ(value("TEMAKOR"), QStringLiteral("a1"));
+    EXPECT_EQ(window->DBEdit3->text(), QStringLiteral("-"));
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("pb.htm"));
+}
+
 TEST_F(Editor, InsertOrDeleteWhileEditingWarnsAndChangesNothing) {
     addTopic(0, QStringLiteral("a"));
     open();
     type(window->DBEdit2, QStringLiteral("szavak"));
     window->SpeedButtonInsert3->click();
     window->SpeedButtonDelete3->click();
-    const QString warning = "message|Figyelmeztetés a felhasználónak!|Az adatok még szerkesztés alatt vanak. Először rögzítsük!";
+    const QString warning =
+        "message|Figyelmeztetés a felhasználónak!|Az adatok még szerkesztés alatt vanak. Először rögzítsük!";
     EXPECT_EQ(dialogs.shown, QStringList({warning, warning}));
     EXPECT_EQ(table()->State(), dsEdit);
     EXPECT_EQ(table()->RecordCount(), 1);
