@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -83,7 +84,12 @@ void TFormTavik::buildLayout() {
 
     PageControl1 = new QTabWidget(Splitter1);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setDocumentMode(true); // drawn as flat buttons
+    // The two pages are chosen with flat buttons, the chosen one drawn pressed.
+    PageControl1->setDocumentMode(true);
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { border: 1px solid transparent; border-radius: 2px; padding: 3px 8px; margin: 2px 1px 2px 2px; }"
+        "QTabBar::tab:hover:!selected { border-color: palette(mid); }"
+        "QTabBar::tab:selected { border-color: palette(dark); background: palette(midlight); }"));
 
     TabSheetContents = new QWidget(PageControl1);
     auto *contents = new QVBoxLayout(TabSheetContents);
@@ -203,7 +209,9 @@ void TFormTavik::FormActivate() {
     run([this] { rebuildTree(); });
 }
 
-void TFormTavik::FormHide() { store->closeTable(); }
+void TFormTavik::FormHide() {
+    store->closeTable();
+}
 
 void TFormTavik::rebuildTree() {
     TreeView1->clear();
@@ -244,7 +252,9 @@ void TFormTavik::TreeView1Click() {
 }
 
 // Moving with the keyboard shows the topic's page as a click does.
-void TFormTavik::TreeView1KeyUp() { TreeView1Click(); }
+void TFormTavik::TreeView1KeyUp() {
+    TreeView1Click();
+}
 
 void TFormTavik::SpeedButton1Click() {
     run([this] {
@@ -262,7 +272,9 @@ void TFormTavik::DBGrid1CellClick() {
     });
 }
 
-void TFormTavik::ToolButton2Click() { m_dialogs->plainMessage(QStringLiteral("Jelenleg ez a funkció nem érhető el!")); }
+void TFormTavik::ToolButton2Click() {
+    m_dialogs->plainMessage(QStringLiteral("Jelenleg ez a funkció nem érhető el!"));
+}
 
 bool TFormTavik::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
