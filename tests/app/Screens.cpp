@@ -8,14 +8,14 @@
 #include "store/Table.h"
 
 #include <QApplication>
-#include <QLineEdit>
-#include <QTabWidget>
-#include <QToolButton>
-#include <QTreeWidget>
 #include <QDir>
 #include <QFont>
+#include <QLineEdit>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -29,8 +29,9 @@ static bool save(QWidget *w, const QString &file) {
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    QFont::insertSubstitutions(
+        QStringLiteral("MS Sans Serif"),
+        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
     if (argc < 3) {
         std::fprintf(stderr, "usage: tavik_screens HELPDIR OUTDIR\n");
         return 1;
@@ -45,6 +46,9 @@ int main(int argc, char **argv) {
     auto *edit = new TFormEdit();
     edit->show();
     (void)QTest::qWaitForWindowExposed(edit);
+    // Focus is drawn only in the active window.
+    edit->activateWindow();
+    (void)QTest::qWaitForWindowActive(edit);
     // A third-level topic chosen with the mouse: its page shows below, the grid keeps its colours.
     TTable *t = edit->store->TableHelp;
     if (t->Locate(QStringLiteral("TEMAKOR"), QStringLiteral("Billentyűparancsok"))) {
@@ -54,13 +58,16 @@ int main(int argc, char **argv) {
     ok = save(edit, out + QStringLiteral("/editor.png")) && ok;
     // The grid focused: the current row highlighted.
     edit->DBGrid1->setFocus();
+    (void)QTest::qWaitFor([&] { return edit->DBGrid1->hasFocus(); });
     ok = save(edit, out + QStringLiteral("/editor-grid-focus.png")) && ok;
     // The viewer as "Help teszt" opens it: contents with a branch open and a topic chosen, then a search.
     auto *view = new TFormTavik();
     edit->FormTavik = view;
     edit->SpeedButton1Click();
     (void)QTest::qWaitForWindowExposed(view);
-    view->FormActivate();
+    // Activation builds the tree; without a window manager it may have to be done by hand.
+    if (!QTest::qWaitForWindowActive(view))
+        view->FormActivate();
     if (QTreeWidgetItem *top = view->TreeView1->topLevelItem(2)) {
         top->setExpanded(true);
         if (top->child(0)) {
