@@ -102,6 +102,6 @@ bool isFloatType(TFieldType type);
 bool isDateTimeType(TFieldType type);
 bool isTextType(TFieldType type);
 
-/// Delphi-style serial date: days since 1899-12-30 with the time as the fraction.
+/// Serial date: days since 1899-12-30 with the time of day as the fraction.
 double dateTimeToSerial(const QDateTime &value);
 QDateTime serialToDateTime(double serial);
