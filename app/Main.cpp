@@ -10,6 +10,7 @@
 #include "store/Table.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -312,6 +313,20 @@ void TFormEdit::SpeedButton2Click() {
 }
 void TFormEdit::SpeedButton3Click() {
     run([this] { editor->ChoosePage(); });
+}
+
+// What was typed is not lost by closing: the pending row is stored first. A row that cannot be stored keeps
+// the window open, with the engine's text.
+void TFormEdit::closeEvent(QCloseEvent *event) {
+    try {
+        editor->StorePending();
+    } catch (const EDatabaseError &e) {
+        m_dialogs->error(e.message());
+        selectGridRow(store->TableHelp->DisplayCurrentRow());
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TFormEdit::SpeedButton1Click() {

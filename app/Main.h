@@ -9,6 +9,7 @@ class Dialogs;
 class HelpEditor;
 class HelpTopicStore;
 class HtmlView;
+class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QModelIndex;
@@ -65,6 +66,7 @@ public:
     void DBGrid1CellClick(const QModelIndex &index);
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -90,7 +90,16 @@ void HelpEditor::Post() {
         FocusGrid();
 }
 
-void HelpEditor::Cancel() { m_store->TableHelp->Cancel(); }
+void HelpEditor::Cancel() {
+    m_store->TableHelp->Cancel();
+}
+
+void HelpEditor::StorePending() {
+    if (!pending())
+        return;
+    m_store->TableHelp->CheckBrowseMode();
+    m_store->RenumberOutline(false);
+}
 
 void HelpEditor::MakeTopLevel() {
     if (m_store->TableHelp->State() != dsInsert)
@@ -131,7 +140,8 @@ bool HelpEditor::Delete() {
 }
 
 void HelpEditor::ChoosePage() {
-    const QString path = m_dialogs->chooseFile(resolvePathIgnoringCase(m_startDir, QStringLiteral("Help")), PageExtension);
+    const QString path =
+        m_dialogs->chooseFile(resolvePathIgnoringCase(m_startDir, QStringLiteral("Help")), PageExtension);
     if (path.isEmpty())
         return;
     SetPage(path);

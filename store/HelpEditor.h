@@ -34,6 +34,8 @@ public:
     void Post();
     /// Drops the pending insert or edit.
     void Cancel();
+    /// Leaving the editor: a changed pending row is stored as moving to another row stores it, and numbered.
+    void StorePending();
     /// Deletes the current topic after asking, when it has no children, and closes the gap in the numbering.
     /// Returns true when a topic was deleted.
     bool Delete();

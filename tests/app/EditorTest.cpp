@@ -396,12 +396,27 @@ TEST_F(Editor, RowsArePaintedInDepthColoursAndHighlightedOnlyWithFocus) {
     EXPECT_EQ(pixelOf(1), expected[1]);
 }
 
-TEST_F(Editor, KilepesClosesTheWindow) {
+TEST_F(Editor, KilepesClosesTheWindowAndStoresWhatWasTyped) {
+    addTopic(0, QStringLiteral("a"));
     open();
     QAction *file = window->menuBar()->actions().first();
     QAction *quit = file->menu()->actions().first();
     EXPECT_EQ(quit->text(), QStringLiteral("Kilépés"));
+    key(window->DBGrid1, Qt::Key_Insert);
+    type(window->DBEdit1, QStringLiteral("typed, never posted"));
+    type(window->DBEdit3, QStringLiteral("-"));
+    quit->trigger(); // a row that cannot be stored keeps the window open
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(window.isNull());
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith("error|")) << dialogs.shown[0].toStdString();
+    EXPECT_EQ(table()->State(), dsInsert);
+    key(window->DBEdit3, Qt::Key_Backspace);
     quit->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
+    HelpTopicStore after;
+    after.open(folder.path());
+    ASSERT_TRUE(after.TableHelp->Locate(QStringLiteral("TEMAKOR"), QStringLiteral("typed, never posted")));
+    EXPECT_EQ(after.TableHelp->FieldByName(QStringLiteral("ERTEK"))->AsString(), QStringLiteral("1.1"));
 }
