@@ -128,7 +128,8 @@ void TQRCompress::topUp(quint64 &bits, int &count) {
 }
 
 uchar TQRCompress::ExpandByte() {
-    int path[258], side[258]; // root first
+    quint16 path[258]; // root first
+    quint8 side[258];
     int depth = 0;
     int a = 0;
     path[0] = 0;
@@ -146,14 +147,21 @@ uchar TQRCompress::ExpandByte() {
         a = m_child[a][bit];
         bits >>= 1;
         --count;
-        path[++depth] = a;
-        side[depth] = bit;
+        path[++depth] = quint16(a);
+        side[depth] = quint8(bit);
     } while (a <= 255);
     m_bits = bits;
     m_bitCount = count;
     if (a == 512) // the leaf of 256 is never coded
         throw EQRError::damaged(QStringLiteral("bad compressed page data"));
-    splay(path, side, depth);
+    // The splay steps of `splay`, without the parent links that only compressing follows.
+    for (int j = depth; j >= 2; j -= 2) {
+        const int d = path[j - 2];
+        const int other = side[j - 1] ^ 1;
+        const quint16 b = m_child[d][other];
+        m_child[d][other] = path[j];
+        m_child[path[j - 1]][side[j]] = b;
+    }
     return uchar(a - 256);
 }
 
