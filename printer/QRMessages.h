@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QEvent>
+#include <QPointer>
 
 class TQRPrinter;
 
@@ -14,7 +15,8 @@ class TQRPrinter;
 /// | PrintRequest | 0x402  | report receiver   | posted | 0           |
 /// | PreviewClose | 0x404  | report receiver   | sent   | 0           |
 ///
-/// Every event carries the printer that raised it.
+/// Every event carries the printer that raised it, or none once that printer is gone (a posted event may
+/// outlive it).
 namespace QRMessages {
 
 constexpr QEvent::Type Progress = QEvent::Type(QEvent::User + 0x400);
@@ -27,12 +29,11 @@ constexpr QEvent::Type PreviewClose = QEvent::Type(QEvent::User + 0x404);
 /// One notification of the report printer.
 class TQRMessageEvent : public QEvent {
 public:
-    TQRMessageEvent(QEvent::Type type, int param, TQRPrinter *printer)
-        : QEvent(type), m_param(param), m_printer(printer) {}
+    TQRMessageEvent(QEvent::Type type, int param, TQRPrinter *printer);
     int Param() const { return m_param; }
-    TQRPrinter *Printer() const { return m_printer; }
+    TQRPrinter *Printer() const;
 
 private:
     int m_param;
-    TQRPrinter *m_printer;
+    QPointer<QObject> m_printer;
 };

@@ -33,6 +33,13 @@ int listedPrinters(TPrinter &printer) {
 
 } // namespace
 
+TQRMessageEvent::TQRMessageEvent(QEvent::Type type, int param, TQRPrinter *printer)
+    : QEvent(type), m_param(param), m_printer(printer) {}
+
+TQRPrinter *TQRMessageEvent::Printer() const {
+    return static_cast<TQRPrinter *>(m_printer.data());
+}
+
 TQRPrinter::TQRPrinter(TQRParentReport *report, QObject *parent) : QObject(parent), m_parentReport(report) {
     TPrinter &standard = printers::Printer();
     m_printersInstalled = listedPrinters(standard) > 0;

@@ -337,15 +337,20 @@ TEST_F(QRPrinterTest, FreedWhileLettingMessagesRun) {
     EXPECT_EQ(jobCalls(system), (QStringList{"begin", "newpage", "newpage", "abort"}));
     EXPECT_EQ(report.afterPrint, 0);
 
+    // Events posted before the printer went name none.
     auto *closing = new TQRPrinter;
+    QList<bool> senders;
     receiver.onEvent = [&](TQRMessageEvent &e) {
-        if (e.type() == QRMessages::PageReady && e.Printer()->State() == psDone)
+        senders << (e.Printer() != nullptr);
+        if (e.Printer() && e.Printer()->State() == psDone)
             delete e.Printer();
     };
     closing->SetProgressReceiver(&receiver);
     QPointer<TQRPrinter> watch(closing);
     produce(*closing, 2);
     EXPECT_FALSE(watch);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(senders, (QList<bool>{true, false}));
 }
 
 TEST_F(QRPrinterTest, AbortedRunKeepsItsPages) {
