@@ -498,17 +498,9 @@ void TDataSet::CheckBrowseMode() {
         Cancel();
 }
 
-namespace {
-const QVariant g_nullValue;
-} // namespace
-
-const QVariant &TDataSet::currentValue(int column) const {
-    const QVector<QVariant> *values = nullptr;
-    if (m_state == dsEdit || m_state == dsInsert)
-        values = &m_buffer;
-    else if (const Row *row = currentRow())
-        values = &row->values;
-    return values && column >= 0 && column < values->size() ? values->at(column) : g_nullValue;
+const QVariant &TDataSet::nullValue() {
+    static const QVariant null;
+    return null;
 }
 
 void TDataSet::setCurrentValue(int column, const QVariant &value) {

@@ -98,7 +98,13 @@ public:
     // Used by fields.
     /// The current (pending) row's value of a column; a null value when there is none. Valid until the row
     /// changes or the cursor moves.
-    const QVariant &currentValue(int column) const;
+    const QVariant &currentValue(int column) const {
+        // inline: expressions read fields through it once per record
+        const QVector<QVariant> *values = m_state == dsEdit || m_state == dsInsert ? &m_buffer
+                                          : m_cur >= 0 ? &m_order[size_t(m_cur)]->values
+                                                       : nullptr;
+        return values && column >= 0 && column < values->size() ? values->at(column) : nullValue();
+    }
     void setCurrentValue(int column, const QVariant &value);
     /// The file or source the data set reads, for messages.
     virtual QString sourceName() const = 0;
@@ -154,6 +160,7 @@ private:
     void emitRows();
     void sortRows();
     Row *currentRow() const { return m_cur >= 0 ? m_order[size_t(m_cur)] : nullptr; }
+    static const QVariant &nullValue();
 
     QList<TFieldDef> m_defs;
     QList<TField *> m_fields;
