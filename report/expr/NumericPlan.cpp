@@ -10,28 +10,37 @@ namespace qrexpr {
 
 namespace {
 
+// A number or boolean as the plan holds it: an integer (always a 32-bit value, so exact), a float, or a
+// boolean (0 or 1), all as a double. Two registers, and an integer or float pair needs no conversion.
 struct Number {
-    TQREvKind kind;
-    bool boolean;
-    qint32 integer;
-    double real;
+    int kind; // evInteger, evFloat or evBoolean
+    double v;
 };
 
-template <class T> bool compared(TQREvOperation op, T a, T b) {
-    switch (op) {
-    case opLess:
+// The steps of an operator are laid out by the operation's code.
+static_assert(opLess == 0 && opAnd == 11);
+
+constexpr bool isComparison(TQREvOperation op) {
+    return op <= opUnequal;
+}
+
+template <TQREvOperation op> Q_ALWAYS_INLINE bool compared(double a, double b) {
+    if constexpr (op == opLess)
         return a < b;
-    case opLessOrEqual:
+    else if constexpr (op == opLessOrEqual)
         return a <= b;
-    case opGreater:
+    else if constexpr (op == opGreater)
         return a > b;
-    case opGreaterOrEqual:
+    else if constexpr (op == opGreaterOrEqual)
         return a >= b;
-    case opEqual:
+    else if constexpr (op == opEqual)
         return a == b;
-    default:
+    else
         return !(a == b);
-    }
+}
+
+Q_ALWAYS_INLINE qint32 asInteger(double v) {
+    return qint32(v);
 }
 
 // A field's current value when it is a number in the field's own form.
@@ -41,27 +50,32 @@ Q_ALWAYS_INLINE bool readField(const TQREvElementDataField &element, Number &out
     if (!field)
         return false;
     const QVariant &raw = dataSet->currentValue(field->Column());
+    // the stored type without a call into the library
+    const QtPrivate::QMetaTypeInterface *type = raw.data_ptr().typeInterface();
     switch (field->DataType()) {
     case ftSmallint:
     case ftInteger:
     case ftWord:
     case ftAutoInc:
-        if (raw.metaType() != QMetaType::fromType<qlonglong>())
+        if (type != QMetaType::fromType<qlonglong>().iface())
             return false;
-        out = {evInteger, false, qint32(quint32(quint64(*static_cast<const qlonglong *>(raw.constData())))), 0};
+        out.kind = evInteger;
+        out.v = qint32(quint32(quint64(*static_cast<const qlonglong *>(raw.constData()))));
         return true;
     case ftBCD:
     case ftFMTBcd:
     case ftFloat:
     case ftCurrency:
-        if (raw.metaType() != QMetaType::fromType<double>())
+        if (type != QMetaType::fromType<double>().iface())
             return false;
-        out = {evFloat, false, 0, *static_cast<const double *>(raw.constData())};
+        out.kind = evFloat;
+        out.v = *static_cast<const double *>(raw.constData());
         return true;
     case ftBoolean:
-        if (raw.metaType() != QMetaType::fromType<bool>())
+        if (type != QMetaType::fromType<bool>().iface())
             return false;
-        out = {evBoolean, *static_cast<const bool *>(raw.constData()), 0, 0};
+        out.kind = evBoolean;
+        out.v = *static_cast<const bool *>(raw.constData());
         return true;
     default:
         return false;
@@ -69,117 +83,76 @@ Q_ALWAYS_INLINE bool readField(const TQREvElementDataField &element, Number &out
 }
 
 // A constant's current value (the report overwrites some constants while it runs); false for a text or error.
-Q_ALWAYS_INLINE bool load(const TQREvValue &v, Number &out) {
-    if (v.Kind == evString || v.Kind == evError)
+Q_ALWAYS_INLINE bool load(const TQREvValue &c, Number &out) {
+    out.kind = c.Kind;
+    if (c.Kind == evInteger)
+        out.v = c.IntegerValue;
+    else if (c.Kind == evFloat)
+        out.v = c.FloatValue;
+    else if (c.Kind == evBoolean)
+        out.v = c.BooleanValue;
+    else
         return false;
-    out = {v.Kind, v.BooleanValue, v.IntegerValue, v.FloatValue};
     return true;
-}
-
-Q_ALWAYS_INLINE bool floatStep(TQREvOperation op, Number &a, double x, double y) {
-    switch (op) {
-    case opLess:
-    case opLessOrEqual:
-    case opGreater:
-    case opGreaterOrEqual:
-    case opEqual:
-    case opUnequal:
-        a.kind = evBoolean;
-        a.boolean = compared(op, x, y);
-        return true;
-    case opPlus:
-        a.real = x + y;
-        break;
-    case opMinus:
-        a.real = x - y;
-        break;
-    case opMul:
-        a.real = x * y;
-        break;
-    case opDiv:
-        if (y == 0)
-            return false;
-        a.real = x / y;
-        break;
-    default:
-        return false; // OR and AND refuse floats
-    }
-    a.kind = evFloat;
-    return true;
-}
-
-Q_ALWAYS_INLINE bool integerStep(TQREvOperation op, Number &a, qint32 x, qint32 y) {
-    switch (op) {
-    case opLess:
-    case opLessOrEqual:
-    case opGreater:
-    case opGreaterOrEqual:
-    case opEqual:
-    case opUnequal:
-        a.kind = evBoolean;
-        a.boolean = compared(op, x, y);
-        return true;
-    case opPlus:
-        a.integer = qint32(quint32(x) + quint32(y));
-        return true;
-    case opMinus:
-        a.integer = qint32(quint32(x) - quint32(y));
-        return true;
-    case opMul:
-        a.integer = qint32(quint32(x) * quint32(y));
-        return true;
-    case opOr:
-        a.integer = x | y;
-        return true;
-    case opAnd:
-        a.integer = x & y;
-        return true;
-    case opDiv:
-        if (y == 0)
-            return false;
-        a.kind = evFloat;
-        a.real = double(x) / double(y);
-        return true;
-    }
-    return false;
-}
-
-Q_ALWAYS_INLINE bool booleanStep(TQREvOperation op, Number &a, bool x, bool y) {
-    switch (op) {
-    case opEqual:
-        a.boolean = x == y;
-        return true;
-    case opUnequal:
-        a.boolean = x != y;
-        return true;
-    case opOr:
-        a.boolean = x || y;
-        return true;
-    case opAnd:
-        a.boolean = x && y;
-        return true;
-    default:
-        return false;
-    }
 }
 
 // `a` op `b` into `a`, as the operators do for numbers and booleans (the only kinds on the stack); false where
-// they would give a text or an error.
-Q_ALWAYS_INLINE bool combine(TQREvOperation op, Number &a, const Number &b) {
-    switch (a.kind * 4 + b.kind) {
-    case evInteger * 4 + evInteger:
-        return integerStep(op, a, a.integer, b.integer);
-    case evFloat * 4 + evFloat:
-        return floatStep(op, a, a.real, b.real);
-    case evInteger * 4 + evFloat:
-        return floatStep(op, a, a.integer, b.real);
-    case evFloat * 4 + evInteger:
-        return floatStep(op, a, a.real, b.integer);
-    case evBoolean * 4 + evBoolean:
-        return booleanStep(op, a, a.boolean, b.boolean);
-    default:
-        return false; // a boolean meets a number as texts
+// they would give a text or an error. `kinds` is evInteger for two integers and evFloat for two numbers of
+// which one is a float; anything else holds a boolean.
+template <TQREvOperation op> Q_ALWAYS_INLINE bool combine(Number &a, const Number &b) {
+    const int kinds = a.kind | b.kind;
+    if constexpr (isComparison(op)) {
+        // an integer compares with a float as a float; exact for two integers too
+        if (kinds <= evFloat || (op >= opEqual && a.kind == evBoolean && b.kind == evBoolean)) {
+            a.kind = evBoolean;
+            a.v = compared<op>(a.v, b.v);
+            return true;
+        }
+        return false; // a boolean meets a number as texts; booleans do not order
+    } else if constexpr (op == opDiv) {
+        if (kinds > evFloat || b.v == 0)
+            return false;
+        a.kind = evFloat;
+        a.v = a.v / b.v;
+        return true;
+    } else if constexpr (op == opOr || op == opAnd) {
+        if (kinds == evInteger) {
+            a.v = op == opOr ? asInteger(a.v) | asInteger(b.v) : asInteger(a.v) & asInteger(b.v);
+            return true;
+        }
+        if (a.kind == evBoolean && b.kind == evBoolean) {
+            a.v = op == opOr ? (a.v != 0 || b.v != 0) : (a.v != 0 && b.v != 0);
+            return true;
+        }
+        return false; // OR and AND refuse floats
+    } else {
+        if (kinds == evInteger) {
+            // integer arithmetic wraps modulo 2^32
+            const quint32 x = quint32(asInteger(a.v));
+            const quint32 y = quint32(asInteger(b.v));
+            a.v = qint32(op == opPlus ? x + y : op == opMinus ? x - y : x * y);
+            return true;
+        }
+        if (kinds == evFloat) {
+            a.kind = evFloat;
+            a.v = op == opPlus ? a.v + b.v : op == opMinus ? a.v - b.v : a.v * b.v;
+            return true;
+        }
+        return false;
     }
+}
+
+// The constant or the field at a position of the queue, or null.
+const TQREvValue *constantAt(const TQRFiFo &queue, size_t at) {
+    if (at >= queue.Items.size() || typeid(*queue.Items[at]) != typeid(TQREvElementConstant))
+        return nullptr;
+    return &static_cast<const TQREvElementConstant *>(queue.Items[at].get())->StoredValue;
+}
+
+const TQREvElementDataField *fieldAt(const TQRFiFo &queue, size_t at) {
+    if (at >= queue.Items.size() || typeid(*queue.Items[at]) != typeid(TQREvElementDataField))
+        return nullptr;
+    return static_cast<const TQREvElementDataField *>(queue.Items[at].get());
 }
 
 } // namespace
@@ -189,7 +162,22 @@ std::unique_ptr<NumericPlan> NumericPlan::make(const TQRFiFo &queue) {
     size_t at = 0;
     if (queue.Items.empty() || !plan->parse(queue, at, 1) || at != queue.Items.size())
         return nullptr;
+    plan->m_nodes.push_back({End, 0, nullptr});
     return plan;
+}
+
+bool NumericPlan::slotOf(const TQREvElementDataField *element, quint8 &slot) {
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i]->Dataset == element->Dataset && m_fields[i]->FieldIndex == element->FieldIndex) {
+            slot = quint8(i);
+            return true;
+        }
+    }
+    if (m_fields.size() >= kMaxFields)
+        return false;
+    slot = quint8(m_fields.size());
+    m_fields.push_back(element);
+    return true;
 }
 
 // One operand in prefix order: its operands' nodes first, then its own (postfix). `depth` is the stack
@@ -197,36 +185,53 @@ std::unique_ptr<NumericPlan> NumericPlan::make(const TQRFiFo &queue) {
 bool NumericPlan::parse(const TQRFiFo &queue, size_t &at, int depth) {
     if (at >= queue.Items.size() || depth > kMaxDepth)
         return false;
-    m_maxDepth = std::max(m_maxDepth, depth);
     const TQREvElement *element = queue.Items[at++].get();
+    quint8 slot = 0;
+    if (const TQREvValue *constant = constantAt(queue, at - 1)) {
+        m_nodes.push_back({Constant, 0, constant});
+        return true;
+    }
+    if (const TQREvElementDataField *field = fieldAt(queue, at - 1)) {
+        if (!slotOf(field, slot))
+            return false;
+        m_nodes.push_back({Field, slot, nullptr});
+        return true;
+    }
     const std::type_info &type = typeid(*element);
-    if (type == typeid(TQREvElementConstant)) {
-        m_nodes.push_back(
-            {Step::Constant, opPlus, &static_cast<const TQREvElementConstant *>(element)->StoredValue, nullptr});
-        return true;
-    }
-    if (type == typeid(TQREvElementDataField)) {
-        m_nodes.push_back({Step::Field, opPlus, nullptr, static_cast<const TQREvElementDataField *>(element)});
-        return true;
-    }
     if (type == typeid(TQREvElementOperator)) {
-        const TQREvOperation operation = static_cast<const TQREvElementOperator *>(element)->Operation;
+        const int operation = static_cast<const TQREvElementOperator *>(element)->Operation;
+        const TQREvElementDataField *leftField = fieldAt(queue, at);
+        const TQREvValue *rightConstant = constantAt(queue, at + 1);
+        if (leftField && rightConstant) {
+            if (!slotOf(leftField, slot))
+                return false;
+            at += 2;
+            m_nodes.push_back({quint8(FieldOperatorConstant + operation), slot, rightConstant});
+            return true;
+        }
         if (!parse(queue, at, depth))
             return false;
-        if (at < queue.Items.size() && typeid(*queue.Items[at]) == typeid(TQREvElementConstant)) {
-            const auto *right = static_cast<const TQREvElementConstant *>(queue.Items[at++].get());
-            m_nodes.push_back({Step::OperatorConstant, operation, &right->StoredValue, nullptr});
+        if (const TQREvValue *constant = constantAt(queue, at)) {
+            ++at;
+            m_nodes.push_back({quint8(OperatorConstant + operation), 0, constant});
+            return true;
+        }
+        if (const TQREvElementDataField *field = fieldAt(queue, at)) {
+            if (!slotOf(field, slot))
+                return false;
+            ++at;
+            m_nodes.push_back({quint8(OperatorField + operation), slot, nullptr});
             return true;
         }
         if (!parse(queue, at, depth + 1))
             return false;
-        m_nodes.push_back({Step::Operator, operation, nullptr, nullptr});
+        m_nodes.push_back({quint8(Operator + operation), 0, nullptr});
         return true;
     }
     if (type == typeid(TQREvElementNot)) {
         if (!parse(queue, at, depth))
             return false;
-        m_nodes.push_back({Step::Not, opPlus, nullptr, nullptr});
+        m_nodes.push_back({Not, 0, nullptr});
         return true;
     }
     if (type == typeid(TQREvIfFunction)) {
@@ -236,53 +241,109 @@ bool NumericPlan::parse(const TQRFiFo &queue, size_t &at, int depth) {
         if (at >= queue.Items.size() || !queue.Items[at]->isArgumentEnd())
             return false;
         ++at;
-        m_nodes.push_back({Step::If, opPlus, nullptr, nullptr});
+        m_nodes.push_back({If, 0, nullptr});
         return true;
     }
     return false;
 }
 
 bool NumericPlan::evaluate(TQREvValue &value) const {
+    // Every operand is evaluated (there is no short cut), so each field is read once, up front.
+    Number fields[kMaxFields];
+    const TQREvElementDataField *const *read = m_fields.data();
+    for (size_t i = 0, n = m_fields.size(); i < n; ++i)
+        if (!readField(*read[i], fields[i]))
+            return false;
+    // The value on top is kept apart from the rest of the stack, so most steps work in registers. Every push
+    // first saves it, so the stack holds one value below the first.
+    Number top = {evInteger, 0};
     Number stack[kMaxDepth];
-    Number *top = stack - 1;
-    for (const Node &node : m_nodes) {
-        switch (node.step) {
-        case Step::Constant:
-            if (!load(*node.constant, *++top))
-                return false;
-            break;
-        case Step::Field:
-            if (!readField(*node.field, *++top))
-                return false;
-            break;
-        case Step::Operator:
-            --top;
-            if (!combine(node.operation, top[0], top[1]))
-                return false;
-            break;
-        case Step::OperatorConstant: {
-            Number right;
-            if (!load(*node.constant, right) || !combine(node.operation, *top, right))
-                return false;
-            break;
-        }
-        case Step::Not:
-            if (top->kind != evBoolean)
-                return false;
-            top->boolean = !top->boolean;
-            break;
-        case Step::If:
-            top -= 2;
-            if (top->kind != evBoolean)
-                return false;
-            *top = top->boolean ? top[1] : top[2];
-            break;
-        }
-    }
-    value.Kind = stack[0].kind;
-    value.BooleanValue = stack[0].boolean;
-    value.IntegerValue = stack[0].integer;
-    value.FloatValue = stack[0].real;
+    Number *below = stack;
+    Number right = top;
+    const Node *node = m_nodes.data();
+    // Each step jumps straight to the next one's code (the plan ends with an End step): one indirect jump per
+    // step, predicted per step, where a switch in a loop shares one.
+#define QR_TWELVE(name)                                                                                                \
+    &&name##0, &&name##1, &&name##2, &&name##3, &&name##4, &&name##5, &&name##6, &&name##7, &&name##8, &&name##9,      \
+        &&name##10, &&name##11
+    static const void *const steps[CodeCount + 1] = {&&constant,
+                                                     &&field,
+                                                     &&negation,
+                                                     &&choice,
+                                                     QR_TWELVE(operator),
+                                                     QR_TWELVE(operatorConstant),
+                                                     QR_TWELVE(operatorField),
+                                                     QR_TWELVE(fieldOperatorConstant),
+                                                     &&end};
+#undef QR_TWELVE
+#define QR_NEXT goto *steps[(++node)->code]
+    goto *steps[node->code];
+constant:
+    *below++ = top;
+    if (!load(*node->constant, top))
+        return false;
+    QR_NEXT;
+field:
+    *below++ = top;
+    top = fields[node->field];
+    QR_NEXT;
+negation:
+    if (top.kind != evBoolean)
+        return false;
+    top.v = top.v == 0;
+    QR_NEXT;
+choice:
+    below -= 2;
+    if (below[0].kind != evBoolean)
+        return false;
+    if (below[0].v != 0)
+        top = below[1];
+    QR_NEXT;
+    // clang-format off
+#define QR_OPERATION(n)                                                                                                \
+operator##n:                                                                                                           \
+    right = top;                                                                                                       \
+    top = *--below;                                                                                                    \
+    if (!combine<TQREvOperation(n)>(top, right))                                                                       \
+        return false;                                                                                                  \
+    QR_NEXT;                                                                                                           \
+operatorConstant##n:                                                                                                   \
+    if (!load(*node->constant, right) || !combine<TQREvOperation(n)>(top, right))                                      \
+        return false;                                                                                                  \
+    QR_NEXT;                                                                                                           \
+operatorField##n:                                                                                                      \
+    if (!combine<TQREvOperation(n)>(top, fields[node->field]))                                                         \
+        return false;                                                                                                  \
+    QR_NEXT;                                                                                                           \
+fieldOperatorConstant##n:                                                                                              \
+    *below++ = top;                                                                                                    \
+    top = fields[node->field];                                                                                         \
+    if (!load(*node->constant, right) || !combine<TQREvOperation(n)>(top, right))                                      \
+        return false;                                                                                                  \
+    QR_NEXT;
+    // clang-format on
+    QR_OPERATION(0)
+    QR_OPERATION(1)
+    QR_OPERATION(2)
+    QR_OPERATION(3)
+    QR_OPERATION(4)
+    QR_OPERATION(5)
+    QR_OPERATION(6)
+    QR_OPERATION(7)
+    QR_OPERATION(8)
+    QR_OPERATION(9)
+    QR_OPERATION(10)
+    QR_OPERATION(11)
+#undef QR_OPERATION
+#undef QR_NEXT
+end:
+    value.Kind = TQREvKind(top.kind);
+    if (top.kind == evFloat)
+        value.FloatValue = top.v;
+    else if (top.kind == evInteger)
+        value.IntegerValue = asInteger(top.v);
+    else
+        value.BooleanValue = top.v != 0;
     return true;
 }
 

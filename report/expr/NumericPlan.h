@@ -23,20 +23,36 @@ public:
 
 private:
     static constexpr int kMaxDepth = 32;
+    static constexpr int kMaxFields = 16;
 
-    // An operator whose right operand is a constant takes it in the same step (`A * 2`, `> 100`, `+ 1`).
-    enum class Step : quint8 { Constant, Field, Operator, OperatorConstant, Not, If };
+    // What a step pushes or combines with the value on top. An operator whose right operand is a constant
+    // or a field takes it in the same step (`A * 2`, `+ [Q.QTY]`), and one whose operands are a field and a
+    // constant is a single step (`[Q.AMOUNT] > 100`); each operator has codes of its own, so a step is one
+    // dispatch.
+    enum Code : int {
+        Constant,
+        Field,
+        Not,
+        If,
+        Operator,                         // + operation: both operands on the stack
+        OperatorConstant = Operator + 12, // + operation
+        OperatorField = OperatorConstant + 12,
+        FieldOperatorConstant = OperatorField + 12,
+        End = FieldOperatorConstant + 12,
+        CodeCount = End
+    };
     struct Node {
-        Step step;
-        TQREvOperation operation;
-        const TQREvValue *constant; // Constant, OperatorConstant: the element's stored value, read at each run
-        const TQREvElementDataField *field;
+        quint8 code;
+        quint8 field;               // the field's slot
+        const TQREvValue *constant; // the constant's stored value, read at each run
     };
 
     bool parse(const TQRFiFo &queue, size_t &at, int depth);
+    /// The slot of a field element: the same field of the same data set is read once per evaluation.
+    bool slotOf(const TQREvElementDataField *element, quint8 &slot);
 
     std::vector<Node> m_nodes;
-    int m_maxDepth = 0;
+    std::vector<const TQREvElementDataField *> m_fields; // one element per slot
 };
 
 } // namespace qrexpr
