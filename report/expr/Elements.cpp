@@ -364,12 +364,13 @@ void TQREvElementDataField::Evaluate(TQRFiFo &, TQREvValue &value) {
     Field = field;
     // Numbers held in their field's own form are read directly; anything else goes through the field.
     const QVariant &raw = dataSet->currentValue(field->Column());
+    const QMetaType type = raw.data_ptr().type(); // without a call into the library
     switch (field->DataType()) {
     case ftSmallint:
     case ftInteger:
     case ftWord:
     case ftAutoInc:
-        if (raw.metaType() == QMetaType::fromType<qlonglong>()) {
+        if (type == QMetaType::fromType<qlonglong>()) {
             value.Kind = evInteger;
             value.IntegerValue = qint32(quint32(quint64(*static_cast<const qlonglong *>(raw.constData()))));
             return;
@@ -379,7 +380,7 @@ void TQREvElementDataField::Evaluate(TQRFiFo &, TQREvValue &value) {
     case ftFMTBcd:
     case ftFloat:
     case ftCurrency:
-        if (raw.metaType() == QMetaType::fromType<double>()) {
+        if (type == QMetaType::fromType<double>()) {
             setFloat(value, *static_cast<const double *>(raw.constData()));
             return;
         }
@@ -394,31 +395,16 @@ void TQREvElementDataField::Evaluate(TQRFiFo &, TQREvValue &value) {
 // Evaluate. Every `value` arrives fresh (no text), so numbers are written field by field.
 void qrEvaluateElement(TQREvElement &element, TQRFiFo &queue, TQREvValue &value) {
     switch (element.m_dispatch) {
-    case TQREvElement::Dispatch::Constant: {
-        const TQREvValue &stored = static_cast<TQREvElementConstant &>(element).StoredValue;
-        if (stored.Text.isNull() && value.Text.isNull()) {
-            value.Kind = stored.Kind;
-            value.BooleanValue = stored.BooleanValue;
-            value.IntegerValue = stored.IntegerValue;
-            value.FloatValue = stored.FloatValue;
-        } else {
-            value = stored;
-        }
+    case TQREvElement::Dispatch::Constant:
+        value.assign(static_cast<TQREvElementConstant &>(element).StoredValue);
         return;
-    }
-    case TQREvElement::Dispatch::Operator: {
-        // The left operand is evaluated into the result itself; two numbers are then combined in place,
-        // which keeps numeric expressions off the heap.
-        const TQREvOperation op = static_cast<TQREvElementOperator &>(element).Operation;
-        TQREvValue right;
-        evaluateNext(queue, value);
-        evaluateNext(queue, right);
-        if (value.isNumeric() && right.isNumeric())
-            numericInPlace(op, value, right);
-        else
-            value = TQREvElementOperator::apply(op, std::move(value), std::move(right));
+    case TQREvElement::Dispatch::String:
+        value.Kind = evString;
+        value.Text = static_cast<TQREvElementString &>(element).Text;
         return;
-    }
+    case TQREvElement::Dispatch::Operator:
+        static_cast<TQREvElementOperator &>(element).TQREvElementOperator::Evaluate(queue, value);
+        return;
     case TQREvElement::Dispatch::DataField:
         static_cast<TQREvElementDataField &>(element).TQREvElementDataField::Evaluate(queue, value);
         return;
@@ -429,16 +415,38 @@ void qrEvaluateElement(TQREvElement &element, TQRFiFo &queue, TQREvValue &value)
 }
 
 void TQREvElementOperator::Evaluate(TQRFiFo &queue, TQREvValue &value) {
-    qrEvaluateElement(*this, queue, value);
+    // The left operand is evaluated into the result itself; two numbers are then combined in place, which
+    // keeps numeric expressions off the heap, and two texts are joined in the element's buffer.
+    TQREvValue right;
+    if (Operation == opPlus && queue.Cursor < queue.Items.size() && queue.Items[queue.Cursor]->isString()) {
+        // a constant text on the left (`'Page ' + ...`) is read where it is
+        const QString &left = static_cast<TQREvElementString &>(*queue.Items[queue.Cursor++]).Text;
+        evaluateNext(queue, right);
+        if (right.Kind == evString) {
+            value.Kind = evString;
+            qrexpr::shareJoined(m_joined, left, right.Text, value.Text);
+            return;
+        }
+        value.Kind = evString;
+        value.Text = left;
+    } else {
+        evaluateNext(queue, value);
+        evaluateNext(queue, right);
+    }
+    if (value.isNumeric() && right.isNumeric())
+        numericInPlace(Operation, value, right);
+    else if (Operation == opPlus && value.Kind == evString && right.Kind == evString)
+        qrexpr::shareJoined(m_joined, value.Text, right.Text, value.Text);
+    else
+        value = apply(Operation, std::move(value), std::move(right));
 }
 
 void TQREvElementConstant::Evaluate(TQRFiFo &queue, TQREvValue &value) {
     qrEvaluateElement(*this, queue, value);
 }
 
-void TQREvElementString::Evaluate(TQRFiFo &, TQREvValue &value) {
-    value.Kind = evString;
-    value.Text = Text;
+void TQREvElementString::Evaluate(TQRFiFo &queue, TQREvValue &value) {
+    qrEvaluateElement(*this, queue, value);
 }
 
 void TQREvElementError::Evaluate(TQRFiFo &, TQREvValue &value) {
@@ -464,6 +472,25 @@ void TQREvElementFunction::collectArguments(TQRFiFo &queue) {
         qrEvaluateElement(*element, queue, v);
         Arguments.push_back(TQREvResultClass{std::move(v)});
     }
+}
+
+bool TQREvElementFunction::takeSingleArgument(TQRFiFo &queue, TQREvValue &argument) {
+    Arguments.clear();
+    TQREvElement *element = queue.Next();
+    if (!element || element->isArgumentEnd())
+        return false;
+    qrEvaluateElement(*element, queue, argument);
+    element = queue.Next();
+    if (!element || element->isArgumentEnd())
+        return true;
+    Arguments.push_back(TQREvResultClass{std::move(argument)});
+    do {
+        TQREvValue v;
+        qrEvaluateElement(*element, queue, v);
+        Arguments.push_back(TQREvResultClass{std::move(v)});
+        element = queue.Next();
+    } while (element && !element->isArgumentEnd());
+    return false;
 }
 
 void TQREvElementFunction::Evaluate(TQRFiFo &queue, TQREvValue &value) {

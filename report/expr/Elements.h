@@ -31,10 +31,14 @@ public:
 
     /// True for the marker that ends a function's arguments.
     bool isArgumentEnd() const { return m_dispatch == Dispatch::ArgumentEnd; }
+    /// True for a TQREvElementConstant.
+    bool isConstant() const { return m_dispatch == Dispatch::Constant; }
+    /// True for a TQREvElementString.
+    bool isString() const { return m_dispatch == Dispatch::String; }
 
 protected:
     // The classes evaluated without a virtual call, which keeps the common per-record work cheap.
-    enum class Dispatch : quint8 { Virtual, ArgumentEnd, Constant, Operator, DataField };
+    enum class Dispatch : quint8 { Virtual, ArgumentEnd, Constant, String, Operator, DataField };
     Dispatch m_dispatch = Dispatch::Virtual;
 
     friend void qrEvaluateElement(TQREvElement &element, TQRFiFo &queue, TQREvValue &value);
@@ -69,6 +73,10 @@ public:
 
     /// Applies the operation to two values, coercing them first as every operator does.
     static TQREvValue apply(TQREvOperation operation, TQREvValue left, TQREvValue right);
+
+private:
+    // What `+` joins texts into, reused from record to record while no value still shares it.
+    QString m_joined;
 };
 
 /// A constant; the report engine overwrites some constants while it generates pages.
@@ -83,7 +91,7 @@ public:
 /// A string constant, as written between the quotes.
 class TQREvElementString final : public TQREvElement {
 public:
-    explicit TQREvElementString(const QString &text) : Text(qrexpr::cutText(text)) {}
+    explicit TQREvElementString(const QString &text) : Text(qrexpr::cutText(text)) { m_dispatch = Dispatch::String; }
     void Evaluate(TQRFiFo &queue, TQREvValue &value) override;
 
     QString Text;
@@ -148,6 +156,9 @@ public:
 protected:
     /// Takes and evaluates elements up to the argument end into `Arguments`.
     void collectArguments(TQRFiFo &queue);
+    /// For a function of one argument: true when the call has exactly one, evaluated into `argument` without
+    /// the list; otherwise `Arguments` holds them all, as `collectArguments` collects them.
+    bool takeSingleArgument(TQRFiFo &queue, TQREvValue &argument);
 };
 
 /// Makes a fresh function element: the registry's handle on a function class.

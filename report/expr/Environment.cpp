@@ -17,6 +17,11 @@ void TQREvEmbeddedFunction::Evaluate(TQRFiFo &, TQREvValue &value) {
         value = TQREvValue::error(QStringLiteral("Recursive calls not allowed"));
         return;
     }
+    // a constant entry (PAGENUMBER) cannot reach anything, so it is read without the evaluator
+    if (const TQREvValue *constant = m_evaluator.SingleConstant()) {
+        value.assign(*constant);
+        return;
+    }
     m_inEvaluation = true;
     struct Leave {
         bool &flag;
@@ -128,21 +133,22 @@ TQREvElement *TQREvEnvironment::FindConstant(const QString &name) {
     return queue->Items.front().get();
 }
 
+// The report stores into its constants once per page or record, so the element's kind is told by its tag.
 void TQREvEnvironment::StoreInteger(TQREvElement *element, qint32 n) {
-    if (auto *constant = dynamic_cast<TQREvElementConstant *>(element))
-        constant->StoredValue = TQREvValue::integer(n);
+    if (element && element->isConstant())
+        static_cast<TQREvElementConstant *>(element)->StoredValue = TQREvValue::integer(n);
 }
 
 void TQREvEnvironment::StoreText(TQREvElement *element, const QString &text) {
-    if (auto *string = dynamic_cast<TQREvElementString *>(element))
-        string->Text = qrexpr::cutText(text);
+    if (element && element->isString())
+        static_cast<TQREvElementString *>(element)->Text = qrexpr::cutText(text);
 }
 
 void TQREvEnvironment::StoreValue(TQREvElement *element, const TQREvValue &value) {
-    if (auto *constant = dynamic_cast<TQREvElementConstant *>(element))
-        constant->StoredValue = value;
-    else if (auto *string = dynamic_cast<TQREvElementString *>(element); string && value.Kind == evString)
-        string->Text = qrexpr::cutText(value.Text);
+    if (element && element->isConstant())
+        static_cast<TQREvElementConstant *>(element)->StoredValue = value;
+    else if (element && element->isString() && value.Kind == evString)
+        static_cast<TQREvElementString *>(element)->Text = qrexpr::cutText(value.Text);
 }
 
 void TQREvEnvironment::PrepareAll() {

@@ -38,6 +38,11 @@ public:
     void Evaluate(TQRFiFo &queue, TQREvValue &value) override;
     /// The entry, or null once it was removed.
     TQREvEmbeddedFunction *Target() const { return m_target.lock().get(); }
+    /// The entry's stored value while the entry is a constant (PAGENUMBER); null when it was removed or is
+    /// an expression. Evaluating the reference gives exactly this value.
+    const TQREvValue *ConstantValue() const {
+        return m_target.expired() ? nullptr : m_entry->Evaluator().SingleConstant();
+    }
 
 private:
     std::weak_ptr<TQREvEmbeddedFunction> m_target;

@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 TQREvValue TQREvValue::integer(qint32 value) {
     TQREvValue v;
     v.Kind = evInteger;
@@ -46,6 +48,76 @@ QString cutText(const QString &text) {
     if (text.at(n - 1).isHighSurrogate())
         --n;
     return text.left(n);
+}
+
+namespace {
+
+// `buffer` holding n characters and shared with nothing else; a shared or small one is replaced.
+QChar *ownBuffer(QString &buffer, qsizetype n) {
+    if (!buffer.isDetached() || buffer.capacity() < n) {
+        QString fresh;
+        fresh.reserve(std::max<qsizetype>(n, 32));
+        buffer = std::move(fresh);
+    }
+    if (buffer.size() != n) // mostly the length of the previous record's text
+        buffer.resize(n);
+    return buffer.data();
+}
+
+} // namespace
+
+void shareText(QString &buffer, QStringView text, QString &out) {
+    std::copy_n(text.data(), text.size(), ownBuffer(buffer, text.size()));
+    out = QString(buffer); // inline, where assigning calls into the library
+}
+
+qsizetype cutLength(QStringView text) {
+    if (text.size() <= TQREvValue::MaxTextLength)
+        return text.size();
+    return text[TQREvValue::MaxTextLength - 1].isHighSurrogate() ? TQREvValue::MaxTextLength - 1
+                                                                 : TQREvValue::MaxTextLength;
+}
+
+void shareJoined(QString &buffer, QStringView a, QStringView b, QString &out) {
+    qsizetype n = a.size() + b.size();
+    if (n > TQREvValue::MaxTextLength) {
+        // as cutText: never in the middle of a surrogate pair
+        n = TQREvValue::MaxTextLength;
+        const QChar last = n - 1 < a.size() ? a[n - 1] : b[n - 1 - a.size()];
+        if (last.isHighSurrogate())
+            --n;
+    }
+    // A text that shares the buffer keeps it from being reused, so neither `a` nor `b` is overwritten here.
+    QChar *to = ownBuffer(buffer, n);
+    const qsizetype fromA = std::min(a.size(), n);
+    std::copy_n(a.data(), fromA, to);
+    std::copy_n(b.data(), n - fromA, to + fromA);
+    out = QString(buffer); // inline, where assigning calls into the library
+}
+
+QStringView integerText(qint32 value, char16_t (&digits)[11]) {
+    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                     "8081828384858687888990919293949596979899";
+    char16_t *const end = digits + 11; // room for "-2147483648"
+    char16_t *p = end;
+    quint32 magnitude = value < 0 ? 0u - quint32(value) : quint32(value);
+    while (magnitude >= 10) {
+        const quint32 pair = magnitude % 100 * 2;
+        magnitude /= 100;
+        *--p = char16_t(kPairs[pair + 1]);
+        *--p = char16_t(kPairs[pair]);
+    }
+    if (magnitude > 0 || p == end) // a pair never starts with a zero unless more digits follow
+        *--p = char16_t(u'0' + magnitude);
+    if (value < 0)
+        *--p = u'-';
+    return QStringView(p, end);
+}
+
+void shareInteger(QString &buffer, qint32 value, QString &out) {
+    char16_t digits[11];
+    shareText(buffer, integerText(value, digits), out);
 }
 
 QString floatText(double value) {

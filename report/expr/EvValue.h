@@ -28,6 +28,17 @@ struct TQREvValue {
     static TQREvValue error(const QString &message = {});
 
     bool isNumeric() const { return Kind == evInteger || Kind == evFloat; }
+    /// Takes `other` whole; without a call into the library when neither holds a text.
+    void assign(const TQREvValue &other) {
+        if (other.Text.isNull() && Text.isNull()) {
+            Kind = other.Kind;
+            BooleanValue = other.BooleanValue;
+            IntegerValue = other.IntegerValue;
+            FloatValue = other.FloatValue;
+        } else {
+            *this = other;
+        }
+    }
 };
 
 /// One value held in an object of its own; a function's argument list is a list of these.
@@ -39,6 +50,17 @@ namespace qrexpr {
 
 /// Cuts a text to the bound of a value's text (never in the middle of a surrogate pair).
 QString cutText(const QString &text);
+/// `text` made in `buffer` and shared into `out`. The buffer is reused while nothing else shares it, so an
+/// element that makes a text per record does not allocate each time.
+void shareText(QString &buffer, QStringView text, QString &out);
+/// `a` followed by `b`, cut to the bound, made in `buffer` and shared into `out` as `shareText` does.
+void shareJoined(QString &buffer, QStringView a, QStringView b, QString &out);
+/// The length of `text` cut to the bound of a value's text, as `cutText` cuts.
+qsizetype cutLength(QStringView text);
+/// An integer's digits as `QString::number` gives them, written at the end of `digits`.
+QStringView integerText(qint32 value, char16_t (&digits)[11]);
+/// An integer's digits, made in `buffer` and shared into `out` as `shareText` does.
+void shareInteger(QString &buffer, qint32 value, QString &out);
 /// A float in the general format: up to 15 significant digits, the locale's decimal separator.
 QString floatText(double value);
 /// "True" or "False".

@@ -3,6 +3,7 @@
 #include "report/expr/Environment.h"
 #include "report/expr/FunctionLibrary.h"
 #include "report/expr/NumericPlan.h"
+#include "report/expr/TextPlan.h"
 
 #include "store/DataSet.h"
 
@@ -202,6 +203,10 @@ void TQREvaluator::Compile(const QString &text) {
     // An empty expression is a string of one blank.
     compileComparison(text.isEmpty() ? QStringLiteral("' '") : text);
     m_plan = qrexpr::NumericPlan::make(*m_queue);
+    if (!m_plan)
+        m_textPlan = qrexpr::TextPlan::make(*m_queue);
+    if (m_queue->Items.size() == 1 && m_queue->Items.front()->isConstant())
+        m_constant = &static_cast<TQREvElementConstant &>(*m_queue->Items.front()).StoredValue;
     m_compiled = true;
 }
 
@@ -209,7 +214,9 @@ void TQREvaluator::Discard() {
     // Only a compiled evaluator holds a preparation; releasing twice would unprepare the entries of others.
     if (!m_compiled)
         return;
+    m_constant = nullptr;
     m_plan.reset();
+    m_textPlan.reset();
     m_queue.reset();
     m_compiled = false;
     if (TQREvEnvironment *global = GlobalEnvironment())
@@ -219,8 +226,10 @@ void TQREvaluator::Discard() {
 TQREvValue TQREvaluator::Evaluate() {
     if (!m_compiled)
         throw EQRExprError(QStringLiteral("Evaluator not prepared"));
+    if (m_constant)
+        return *m_constant; // what walking the queue gives, without the walk
     TQREvValue value;
-    if (m_plan && m_plan->evaluate(value))
+    if (m_plan ? m_plan->evaluate(value) : m_textPlan && m_textPlan->evaluate(value))
         return value;
     m_queue->Rewind();
     if (TQREvElement *first = m_queue->Next())

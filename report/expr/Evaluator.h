@@ -14,7 +14,8 @@
 class TQREvEnvironment;
 namespace qrexpr {
 class NumericPlan;
-}
+class TextPlan;
+} // namespace qrexpr
 
 /// Raised by an evaluator asked for a value before it was compiled ("Evaluator not prepared"). It is the one
 /// failure the expression layer throws; every other fault is an `evError` value.
@@ -80,6 +81,9 @@ public:
     void ResetAggregates();
 
     bool IsCompiled() const { return m_compiled; }
+    /// The stored value when the compiled queue is one constant (an entry the report stores into); null
+    /// otherwise. Evaluating gives exactly this value.
+    const TQREvValue *SingleConstant() const { return m_constant; }
     /// The compiled queue; null when not compiled.
     TQRFiFo *Queue() const { return m_queue.get(); }
 
@@ -119,6 +123,8 @@ private:
     bool m_compiled = false;
     std::unique_ptr<TQRFiFo> m_queue;
     std::unique_ptr<qrexpr::NumericPlan> m_plan;
+    std::unique_ptr<qrexpr::TextPlan> m_textPlan;
+    const TQREvValue *m_constant = nullptr; // the stored value when the queue is one constant (an entry's)
     QPointer<TQREvEnvironment> m_ownEnvironment;
     TQRDataSetList *m_datasetList = nullptr;
     bool m_ownsDatasetList = false;

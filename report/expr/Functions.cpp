@@ -85,15 +85,33 @@ void TQREvIfFunction::ComputeResult(TQREvValue &value) {
         value = Argument(Argument(0).BooleanValue ? 1 : 2);
 }
 
-void TQREvStrFunction::ComputeResult(TQREvValue &value) {
-    if (ArgumentCount() == 1) {
-        const TQREvValue &a = Argument(0);
-        if (a.Kind == evInteger || a.Kind == evFloat || a.Kind == evBoolean) {
-            value = TQREvValue::string(qrexpr::valueText(a));
-            return;
-        }
+void TQREvStrFunction::Evaluate(TQRFiFo &queue, TQREvValue &value) {
+    // The usual single argument is taken without the argument list; STR accumulates nothing.
+    TQREvValue argument;
+    if (takeSingleArgument(queue, argument)) {
+        textOf(argument, value);
+        return;
     }
-    value = TQREvValue::error(QStringLiteral("Conversion error"));
+    ComputeResult(value);
+    Arguments.clear();
+}
+
+void TQREvStrFunction::ComputeResult(TQREvValue &value) {
+    if (ArgumentCount() == 1)
+        textOf(Argument(0), value);
+    else
+        value = TQREvValue::error(QStringLiteral("Conversion error"));
+}
+
+void TQREvStrFunction::textOf(const TQREvValue &a, TQREvValue &value) {
+    if (a.Kind == evInteger) {
+        value.Kind = evString;
+        qrexpr::shareInteger(m_digits, a.IntegerValue, value.Text);
+    } else if (a.Kind == evFloat || a.Kind == evBoolean) {
+        value = TQREvValue::string(qrexpr::valueText(a));
+    } else {
+        value = TQREvValue::error(QStringLiteral("Conversion error"));
+    }
 }
 
 void TQREvUpperFunction::ComputeResult(TQREvValue &value) {

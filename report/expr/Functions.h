@@ -16,7 +16,13 @@ public:
 /// STR(<X>): a number or boolean as text.
 class TQREvStrFunction final : public TQREvElementFunction {
 public:
+    void Evaluate(TQRFiFo &queue, TQREvValue &value) override;
     void ComputeResult(TQREvValue &value) override;
+
+private:
+    void textOf(const TQREvValue &argument, TQREvValue &value);
+
+    QString m_digits; // an integer's text, reused from record to record
 };
 
 /// UPPER(<X>): the text in upper case by the locale's rules.

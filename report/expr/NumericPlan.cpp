@@ -1,5 +1,6 @@
 #include "report/expr/NumericPlan.h"
 
+#include "report/expr/Environment.h"
 #include "report/expr/Functions.h"
 
 #include "store/DataSet.h"
@@ -149,20 +150,45 @@ const TQREvValue *constantAt(const TQRFiFo &queue, size_t at) {
     return &static_cast<const TQREvElementConstant *>(queue.Items[at].get())->StoredValue;
 }
 
+// A field taken only when it is of a number or boolean type now, so a text field does not make a plan that
+// gives up at every record.
 const TQREvElementDataField *fieldAt(const TQRFiFo &queue, size_t at) {
     if (at >= queue.Items.size() || typeid(*queue.Items[at]) != typeid(TQREvElementDataField))
         return nullptr;
-    return static_cast<const TQREvElementDataField *>(queue.Items[at].get());
+    const auto *element = static_cast<const TQREvElementDataField *>(queue.Items[at].get());
+    const TDataSet *dataSet = element->Dataset.data();
+    const TField *field = dataSet ? dataSet->FieldAt(element->FieldIndex) : nullptr;
+    switch (field ? field->DataType() : ftUnknown) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftBCD:
+    case ftFMTBcd:
+    case ftFloat:
+    case ftCurrency:
+    case ftBoolean:
+        return element;
+    default:
+        return nullptr;
+    }
 }
 
 } // namespace
 
 std::unique_ptr<NumericPlan> NumericPlan::make(const TQRFiFo &queue) {
-    auto plan = std::unique_ptr<NumericPlan>(new NumericPlan);
     size_t at = 0;
-    if (queue.Items.empty() || !plan->parse(queue, at, 1) || at != queue.Items.size())
+    std::unique_ptr<NumericPlan> plan = makeOperand(queue, at);
+    return plan && at == queue.Items.size() ? std::move(plan) : nullptr;
+}
+
+std::unique_ptr<NumericPlan> NumericPlan::makeOperand(const TQRFiFo &queue, size_t &at) {
+    auto plan = std::unique_ptr<NumericPlan>(new NumericPlan);
+    size_t end = at;
+    if (!plan->parse(queue, end, 1))
         return nullptr;
-    plan->m_nodes.push_back({End, 0, nullptr});
+    plan->m_nodes.push_back({End, 0, nullptr, nullptr});
+    at = end;
     return plan;
 }
 
@@ -188,16 +214,24 @@ bool NumericPlan::parse(const TQRFiFo &queue, size_t &at, int depth) {
     const TQREvElement *element = queue.Items[at++].get();
     quint8 slot = 0;
     if (const TQREvValue *constant = constantAt(queue, at - 1)) {
-        m_nodes.push_back({Constant, 0, constant});
+        m_nodes.push_back({Constant, 0, constant, nullptr});
         return true;
     }
     if (const TQREvElementDataField *field = fieldAt(queue, at - 1)) {
         if (!slotOf(field, slot))
             return false;
-        m_nodes.push_back({Field, slot, nullptr});
+        m_nodes.push_back({Field, slot, nullptr, nullptr});
         return true;
     }
     const std::type_info &type = typeid(*element);
+    if (type == typeid(TQREvElementWrapper)) {
+        // an entry that is a constant now; should it become an expression, the plan gives up at run time
+        const auto *entry = static_cast<const TQREvElementWrapper *>(element);
+        if (!entry->ConstantValue())
+            return false;
+        m_nodes.push_back({Entry, 0, nullptr, entry});
+        return true;
+    }
     if (type == typeid(TQREvElementOperator)) {
         const int operation = static_cast<const TQREvElementOperator *>(element)->Operation;
         const TQREvElementDataField *leftField = fieldAt(queue, at);
@@ -206,32 +240,32 @@ bool NumericPlan::parse(const TQRFiFo &queue, size_t &at, int depth) {
             if (!slotOf(leftField, slot))
                 return false;
             at += 2;
-            m_nodes.push_back({quint8(FieldOperatorConstant + operation), slot, rightConstant});
+            m_nodes.push_back({quint8(FieldOperatorConstant + operation), slot, rightConstant, nullptr});
             return true;
         }
         if (!parse(queue, at, depth))
             return false;
         if (const TQREvValue *constant = constantAt(queue, at)) {
             ++at;
-            m_nodes.push_back({quint8(OperatorConstant + operation), 0, constant});
+            m_nodes.push_back({quint8(OperatorConstant + operation), 0, constant, nullptr});
             return true;
         }
         if (const TQREvElementDataField *field = fieldAt(queue, at)) {
             if (!slotOf(field, slot))
                 return false;
             ++at;
-            m_nodes.push_back({quint8(OperatorField + operation), slot, nullptr});
+            m_nodes.push_back({quint8(OperatorField + operation), slot, nullptr, nullptr});
             return true;
         }
         if (!parse(queue, at, depth + 1))
             return false;
-        m_nodes.push_back({quint8(Operator + operation), 0, nullptr});
+        m_nodes.push_back({quint8(Operator + operation), 0, nullptr, nullptr});
         return true;
     }
     if (type == typeid(TQREvElementNot)) {
         if (!parse(queue, at, depth))
             return false;
-        m_nodes.push_back({Not, 0, nullptr});
+        m_nodes.push_back({Not, 0, nullptr, nullptr});
         return true;
     }
     if (type == typeid(TQREvIfFunction)) {
@@ -241,7 +275,7 @@ bool NumericPlan::parse(const TQRFiFo &queue, size_t &at, int depth) {
         if (at >= queue.Items.size() || !queue.Items[at]->isArgumentEnd())
             return false;
         ++at;
-        m_nodes.push_back({If, 0, nullptr});
+        m_nodes.push_back({If, 0, nullptr, nullptr});
         return true;
     }
     return false;
@@ -267,6 +301,7 @@ bool NumericPlan::evaluate(TQREvValue &value) const {
     &&name##0, &&name##1, &&name##2, &&name##3, &&name##4, &&name##5, &&name##6, &&name##7, &&name##8, &&name##9,      \
         &&name##10, &&name##11
     static const void *const steps[CodeCount + 1] = {&&constant,
+                                                     &&entry,
                                                      &&field,
                                                      &&negation,
                                                      &&choice,
@@ -281,6 +316,11 @@ bool NumericPlan::evaluate(TQREvValue &value) const {
 constant:
     *below++ = top;
     if (!load(*node->constant, top))
+        return false;
+    QR_NEXT;
+entry:
+    *below++ = top;
+    if (const TQREvValue *constant = node->entry->ConstantValue(); !constant || !load(*constant, top))
         return false;
     QR_NEXT;
 field:

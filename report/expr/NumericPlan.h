@@ -5,19 +5,25 @@
 #include <memory>
 #include <vector>
 
+class TQREvElementWrapper;
+
 namespace qrexpr {
 
 /// A shortcut for compiled expressions over numbers and booleans only.
 ///
-/// Made from a queue whose elements are all constants, data fields, operators, negations and IF calls with
-/// three arguments: the same operations in postfix order, run by a loop over plain numbers, with no virtual
-/// calls and no text. Whenever a value would leave that ground (a text or error operand, a mixed pair that
-/// the operators turn into texts, a division by zero, a field that is not a plain number) it gives up, and
-/// the caller walks the queue as usual; the elements it covers have no side effects, so nothing is done twice.
+/// Made from a queue whose elements are all constants, data fields, references to constant entries
+/// (PAGENUMBER), operators, negations and IF calls with three arguments: the same operations in postfix
+/// order, run by a loop over plain numbers, with no virtual calls and no text. Whenever a value would leave
+/// that ground (a text or error operand, a mixed pair that the operators turn into texts, a division by zero,
+/// a field that is not a plain number, an entry that is no longer a constant) it gives up, and the caller
+/// walks the queue as usual; the elements it covers have no side effects, so nothing is done twice.
 class NumericPlan {
 public:
     /// A plan for the queue, or null when the queue holds anything else.
     static std::unique_ptr<NumericPlan> make(const TQRFiFo &queue);
+    /// A plan for the operand at `at` (its elements up to the next operand), which `at` then passes; null when
+    /// it holds anything else.
+    static std::unique_ptr<NumericPlan> makeOperand(const TQRFiFo &queue, size_t &at);
     /// The expression's value; false when the queue must be walked instead.
     bool evaluate(TQREvValue &value) const;
 
@@ -31,6 +37,7 @@ private:
     // dispatch.
     enum Code : int {
         Constant,
+        Entry,
         Field,
         Not,
         If,
@@ -45,6 +52,7 @@ private:
         quint8 code;
         quint8 field;               // the field's slot
         const TQREvValue *constant; // the constant's stored value, read at each run
+        const TQREvElementWrapper *entry;
     };
 
     bool parse(const TQRFiFo &queue, size_t &at, int depth);

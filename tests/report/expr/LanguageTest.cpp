@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 struct Case {
@@ -347,6 +349,166 @@ TEST(ExprEvaluator, NumericShortcutAgreesWithTheQueue) {
             const TQREvValue walked = walkQueue(evaluator);
             EXPECT_EQ(fast.Kind, walked.Kind);
             EXPECT_EQ(qrexpr::valueText(fast), qrexpr::valueText(walked));
+        }
+    }
+}
+
+// The shortcut's fused steps (a field or constant taken with its operator, a field read once however often it
+// is named) and its limits (nesting, number of fields) against the walk.
+TEST(ExprEvaluator, NumericShortcutStepsAgreeWithTheQueue) {
+    QList<MemoryDataSet::ColumnDef> columns = {
+        {QStringLiteral("I"), ftInteger}, {QStringLiteral("F"), ftFloat}, {QStringLiteral("B"), ftBoolean}};
+    QVariantList first = {7, 2.5, true};
+    QVariantList second = {0, -0.5, false};
+    QStringList many;
+    for (int i = 0; i < 18; ++i) {
+        columns.append({QStringLiteral("C%1").arg(i), ftInteger});
+        first.append(i);
+        second.append(-i);
+        many << QStringLiteral("C%1").arg(i);
+    }
+    MemoryDataSet data(QStringLiteral("Q"), columns, {first, second, QVariantList(columns.size())});
+    data.Open();
+    QString deep = QStringLiteral("I");
+    for (int i = 0; i < 40; ++i)
+        deep = QStringLiteral("I + (%1)").arg(deep);
+    const QStringList expressions = {
+        QStringLiteral("I + F"),
+        QStringLiteral("F - I"),
+        QStringLiteral("I * I + I"),
+        QStringLiteral("F > 2"),
+        QStringLiteral("I >= 7"),
+        QStringLiteral("I <= 0"),
+        QStringLiteral("F = 2.5"),
+        QStringLiteral("F <> 2.5"),
+        QStringLiteral("B = B"),
+        QStringLiteral("B <> FALSE"),
+        QStringLiteral("B > B"),
+        QStringLiteral("I or I"),
+        QStringLiteral("B and B"),
+        QStringLiteral("F and 1"),
+        QStringLiteral("B or 1"),
+        QStringLiteral("NOT (I > 3)"),
+        QStringLiteral("NOT NOT B"),
+        QStringLiteral("IF(I > 3, I, F) * 2"),
+        QStringLiteral("IF(B, B, I)"),
+        QStringLiteral("IF(I > 3, 1, 0) + IF(F > 1, 2.5, 0)"),
+        QStringLiteral("I / F"),
+        QStringLiteral("F / I"),
+        QStringLiteral("(I + 1) / (I - 7)"),
+        QStringLiteral("2147483647 + I"),
+        QStringLiteral("I * 2147483647 * I"),
+        QStringLiteral("-I"),
+        QStringLiteral("1 / 2 = 0.5"),
+        deep,
+        many.join(QStringLiteral(" + ")),
+    };
+    TQREvaluator evaluator;
+    evaluator.DatasetList()->Add(&data);
+    for (const QString &text : expressions) {
+        evaluator.Compile(text);
+        for (data.First(); !data.Eof(); data.Next()) {
+            SCOPED_TRACE(text.left(40).toStdString() + " at record " + std::to_string(data.RecNo()));
+            const TQREvValue fast = evaluator.Evaluate();
+            const TQREvValue walked = walkQueue(evaluator);
+            EXPECT_EQ(fast.Kind, walked.Kind);
+            EXPECT_EQ(qrexpr::valueText(fast), qrexpr::valueText(walked));
+        }
+    }
+    evaluator.Compile(many.join(QStringLiteral(" + ")));
+    data.First();
+    EXPECT_TRUE(valueIs(evaluator.Evaluate(), {evInteger, "153"}));
+}
+
+// Texts joined by the text shortcut against the walk: literal, STR and number pieces, the cut at every join
+// (long texts, a surrogate pair at the bound), and constant entries that stop being numbers or go away.
+TEST(ExprEvaluator, TextShortcutAgreesWithTheQueue) {
+    const QString pair = QString::fromUtf8("\xF0\x9F\x98\x80");
+    MemoryDataSet data(QStringLiteral("Q"), {{QStringLiteral("I"), ftInteger}, {QStringLiteral("F"), ftFloat}},
+                       {{7, 2.5}, {0, -0.125}, {QVariant(), QVariant()}});
+    data.Open();
+    TQREvEnvironment functions;
+    functions.AddEntry(QStringLiteral("P"), QStringLiteral("3"));
+    functions.PrepareAll();
+    const QString y254(254, QLatin1Char('y'));
+    const QString x200(200, QLatin1Char('x'));
+    const QStringList expressions = {
+        QStringLiteral("'No ' + STR(I)"),
+        QStringLiteral("'a' + I + 1"),
+        QStringLiteral("I + 1 + 'a'"),
+        QStringLiteral("'a' + (I > 3) + STR(F)"),
+        QStringLiteral("STR(F * 2) + ' ' + STR(I / 0)"),
+        QStringLiteral("'p' + STR(P) + P + 'q'"),
+        QStringLiteral("'k' + '%1' + '%2zz'").arg(y254, pair),
+        QStringLiteral("'%1' + ('%2' + '%3') + 'w'").arg(x200, QString(54, QLatin1Char('y')), pair),
+        QStringLiteral("('%1' + '%2') + 'w'").arg(y254, pair),
+        QStringLiteral("'%1%2' + STR(I)").arg(y254, pair),
+    };
+    TQREvaluator evaluator;
+    evaluator.DatasetList()->Add(&data);
+    evaluator.SetOwnEnvironment(&functions);
+    const auto agree = [&](const QString &text) {
+        for (data.First(); !data.Eof(); data.Next()) {
+            SCOPED_TRACE(text.left(40).toStdString() + " at record " + std::to_string(data.RecNo()));
+            const TQREvValue fast = evaluator.Evaluate();
+            const TQREvValue walked = walkQueue(evaluator);
+            EXPECT_EQ(fast.Kind, walked.Kind);
+            EXPECT_EQ(fast.Text, walked.Text);
+        }
+    };
+    for (const QString &text : expressions) {
+        evaluator.Compile(text);
+        agree(text);
+    }
+    evaluator.Compile(QStringLiteral("'p' + STR(P) + P"));
+    EXPECT_TRUE(valueIs(evaluator.Evaluate(), {evString, "p33"}));
+    TQREvEnvironment::StoreValue(functions.FindConstant(QStringLiteral("P")), TQREvValue::string(QStringLiteral("s")));
+    EXPECT_TRUE(valueIs(evaluator.Evaluate(), {evError, "Conversion error"}));
+    evaluator.Compile(QStringLiteral("'p' + P"));
+    EXPECT_TRUE(valueIs(evaluator.Evaluate(), {evString, "ps"}));
+    functions.RemoveEntry(QStringLiteral("P"));
+    EXPECT_TRUE(valueIs(evaluator.Evaluate(), {evError, "Unknown function : P"}));
+    evaluator.Discard();
+    functions.ReleaseAll();
+}
+
+// Texts made per record are written into buffers the elements reuse: a value still held must keep its text,
+// and the digits and the cut must be those of the general path.
+TEST(ExprEvaluator, TextsMadePerRecordStayWithTheirValues) {
+    const QString pair = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const QString z250(250, QLatin1Char('z'));
+    MemoryDataSet data(QStringLiteral("Q"), {{QStringLiteral("I"), ftInteger}, {QStringLiteral("S"), ftString}},
+                       {{0, QString(254, QLatin1Char('x'))},
+                        {-1, QStringLiteral("a")},
+                        {10, QString()},
+                        {100, QStringLiteral("b")},
+                        {2147483647, QString(253, QLatin1Char('y'))},
+                        {qlonglong(-2147483648LL), pair}});
+    data.Open();
+    const struct {
+        QString text;
+        std::function<QString(const QString &s, const QString &i)> whole; // before the cut
+    } cases[] = {
+        {QStringLiteral("'No ' + STR(I)"), [](const QString &, const QString &i) { return QStringLiteral("No ") + i; }},
+        {QStringLiteral("S + STR(I)"), [](const QString &s, const QString &i) { return s + i; }},
+        {QStringLiteral("S + '%1'").arg(pair), [&](const QString &s, const QString &) { return s + pair; }},
+        {QStringLiteral("'%1' + S").arg(z250), [&](const QString &s, const QString &) { return z250 + s; }},
+    };
+    TQREvaluator evaluator;
+    evaluator.DatasetList()->Add(&data);
+    for (const auto &c : cases) {
+        evaluator.Compile(c.text);
+        QList<TQREvValue> held;
+        for (data.First(); !data.Eof(); data.Next())
+            held << evaluator.Evaluate();
+        int row = 0;
+        for (data.First(); !data.Eof(); data.Next(), ++row) {
+            SCOPED_TRACE(c.text.left(20).toStdString() + " at record " + std::to_string(row + 1));
+            const QString s = data.FieldByName(QStringLiteral("S"))->AsString();
+            const QString i = QString::number(data.FieldByName(QStringLiteral("I"))->AsInteger());
+            EXPECT_EQ(held[row].Kind, evString);
+            EXPECT_EQ(held[row].Text, qrexpr::cutText(c.whole(s, i)));
+            EXPECT_EQ(held[row].Text, walkQueue(evaluator).Text);
         }
     }
 }
