@@ -226,16 +226,17 @@ void TQREvaluator::Discard() {
 TQREvValue TQREvaluator::Evaluate() {
     if (!m_compiled)
         throw EQRExprError(QStringLiteral("Evaluator not prepared"));
-    if (m_constant)
-        return *m_constant; // what walking the queue gives, without the walk
+    // one value, returned in place
     TQREvValue value;
-    if (m_plan ? m_plan->evaluate(value) : m_textPlan && m_textPlan->evaluate(value))
-        return value;
-    m_queue->Rewind();
-    if (TQREvElement *first = m_queue->Next())
-        qrEvaluateElement(*first, *m_queue, value);
-    else
-        value = TQREvValue::error();
+    if (m_constant) {
+        value.assign(*m_constant); // what walking the queue gives, without the walk
+    } else if (!(m_plan ? m_plan->evaluate(value) : m_textPlan && m_textPlan->evaluate(value))) {
+        m_queue->Rewind();
+        if (TQREvElement *first = m_queue->Next())
+            qrEvaluateElement(*first, *m_queue, value);
+        else
+            value = TQREvValue::error();
+    }
     return value;
 }
 

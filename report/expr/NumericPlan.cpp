@@ -145,7 +145,7 @@ template <TQREvOperation op> Q_ALWAYS_INLINE bool combine(Number &a, const Numbe
 
 // The constant or the field at a position of the queue, or null.
 const TQREvValue *constantAt(const TQRFiFo &queue, size_t at) {
-    if (at >= queue.Items.size() || typeid(*queue.Items[at]) != typeid(TQREvElementConstant))
+    if (at >= queue.Items.size() || !queue.Items[at]->isConstant())
         return nullptr;
     return &static_cast<const TQREvElementConstant *>(queue.Items[at].get())->StoredValue;
 }
@@ -153,9 +153,12 @@ const TQREvValue *constantAt(const TQRFiFo &queue, size_t at) {
 // A field taken only when it is of a number or boolean type now, so a text field does not make a plan that
 // gives up at every record.
 const TQREvElementDataField *fieldAt(const TQRFiFo &queue, size_t at) {
-    if (at >= queue.Items.size() || typeid(*queue.Items[at]) != typeid(TQREvElementDataField))
+    if (at >= queue.Items.size())
         return nullptr;
-    const auto *element = static_cast<const TQREvElementDataField *>(queue.Items[at].get());
+    const TQREvElement &item = *queue.Items[at];
+    if (typeid(item) != typeid(TQREvElementDataField))
+        return nullptr;
+    const auto *element = static_cast<const TQREvElementDataField *>(&item);
     const TDataSet *dataSet = element->Dataset.data();
     const TField *field = dataSet ? dataSet->FieldAt(element->FieldIndex) : nullptr;
     switch (field ? field->DataType() : ftUnknown) {

@@ -5,6 +5,7 @@
 #include "report/expr/NumericPlan.h"
 
 #include <cstring>
+#include <iterator>
 #include <typeinfo>
 
 namespace qrexpr {
@@ -14,27 +15,27 @@ namespace {
 // Where the pieces are written: each waiting piece is cut to the bound already, so this holds them all. Left
 // uninitialised: it is written before it is read.
 struct Buffer {
-    char16_t *append(QStringView text) {
-        char16_t *at = end;
+    // false, and nothing written, when the text does not fit (a constant's text longer than the bound)
+    bool append(QStringView text) {
+        if (text.size() > chars + std::size(chars) - end)
+            return false;
         std::memcpy(end, text.utf16(), size_t(text.size()) * sizeof(char16_t));
         end += text.size();
-        return at;
+        return true;
     }
-    char16_t text[TextPlan::kMaxPieces * TQREvValue::MaxTextLength];
-    char16_t *end = text;
+    char16_t chars[TextPlan::kMaxPieces * TQREvValue::MaxTextLength];
+    char16_t *end = chars;
 };
 
 // A number's text as valueText writes it (STR, and a number joined to a text); false for a text or error.
 bool appendNumber(Buffer &buffer, const TQREvValue &n) {
     if (n.Kind == evInteger) {
         char16_t digits[11];
-        buffer.append(integerText(n.IntegerValue, digits));
-    } else if (n.Kind == evFloat || n.Kind == evBoolean) {
-        buffer.append(valueText(n));
-    } else {
-        return false;
+        return buffer.append(integerText(n.IntegerValue, digits));
     }
-    return true;
+    if (n.Kind == evFloat || n.Kind == evBoolean)
+        return buffer.append(valueText(n));
+    return false;
 }
 
 } // namespace
@@ -46,6 +47,9 @@ std::unique_ptr<TextPlan> TextPlan::make(const TQRFiFo &queue) {
     size_t at = 0;
     Piece piece = Piece::Number;
     if (!plan->parse(queue, at, piece, 1) || piece != Piece::Text || at != queue.Items.size())
+        return nullptr;
+    // a lone string constant is cheaper walked: its text is shared as it is
+    if (plan->m_nodes.size() == 1 && plan->m_nodes.front().step == Step::Text)
         return nullptr;
     return plan;
 }
@@ -119,7 +123,9 @@ bool TextPlan::evaluate(TQREvValue &value) {
     for (const Node &node : m_nodes) {
         switch (node.step) {
         case Step::Text:
-            *waiting++ = buffer.append(*node.text);
+            *waiting++ = buffer.end;
+            if (!buffer.append(*node.text))
+                return false;
             break;
         case Step::Entry: {
             const TQREvValue *n = node.entry->ConstantValue();
@@ -133,7 +139,8 @@ bool TextPlan::evaluate(TQREvValue &value) {
             if (!node.number->evaluate(n))
                 return false;
             *waiting++ = buffer.end;
-            appendNumber(buffer, n);
+            if (!appendNumber(buffer, n))
+                return false;
             break;
         }
         case Step::Join: {
@@ -145,7 +152,7 @@ bool TextPlan::evaluate(TQREvValue &value) {
         }
     }
     value.Kind = evString;
-    shareText(m_text, QStringView(buffer.text, buffer.end), value.Text);
+    shareText(m_text, QStringView(buffer.chars, buffer.end), value.Text);
     return true;
 }
 

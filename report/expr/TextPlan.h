@@ -13,11 +13,11 @@ class NumericPlan;
 
 /// A shortcut for compiled expressions that join texts: `'Page ' + STR(PAGENUMBER)`.
 ///
-/// Made from a queue whose root is a `+` of texts, where a text is a string constant, STR of a number, or a
-/// `+` with a text on either side (a number on the other side joins as its text); the numbers are constant
-/// entries or numeric plans. The pieces are written in order into one buffer, each `+` cutting what it joined as
-/// joining cuts, and the result is shared from a buffer reused from record to record. Whenever a number cannot be had
-/// from its plan, it gives up, and the caller walks the queue; nothing it covers has side effects.
+/// Made from a queue whose root is a text: a string constant, STR of a number, or a `+` with a text on either
+/// side (a number on the other side joins as its text); the numbers are constant entries or numeric plans.
+/// The pieces are written in order into one buffer, each `+` cutting what it joined as joining cuts, and the
+/// result is shared from a buffer reused from record to record. Whenever a number cannot be had, it gives up,
+/// and the caller walks the queue; nothing it covers has side effects.
 class TextPlan {
 public:
     ~TextPlan();

@@ -460,6 +460,12 @@ TEST(ExprEvaluator, TextShortcutAgreesWithTheQueue) {
         evaluator.Compile(text);
         agree(text);
     }
+    // a constant's text set past the bound from outside still joins as the walk joins it
+    evaluator.Compile(QStringLiteral("'x' + ('y' + STR(I))"));
+    for (const auto &element : evaluator.Queue()->Items)
+        if (element->isString())
+            static_cast<TQREvElementString &>(*element).Text = QString(5000, QLatin1Char('z'));
+    agree(QStringLiteral("long constants"));
     evaluator.Compile(QStringLiteral("'p' + STR(P) + P"));
     EXPECT_TRUE(valueIs(evaluator.Evaluate(), {evString, "p33"}));
     TQREvEnvironment::StoreValue(functions.FindConstant(QStringLiteral("P")), TQREvValue::string(QStringLiteral("s")));
