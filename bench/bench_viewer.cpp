@@ -21,8 +21,10 @@
 
 namespace {
 
-// A numbered help of three levels with `perChapter` topics under each of 10 chapters (as 30 sections).
-QString makeHelp(QTemporaryDir &dir, int grandchildren) {
+// A numbered help of three levels, exactly `total` topics: 10 chapters of 30 sections, the rest spread
+// as evenly as they go over the sections.
+QString makeHelp(QTemporaryDir &dir, int total) {
+    const int perSection = (total - 310) / 300, extra = (total - 310) % 300;
     QDir().mkpath(dir.path() + QStringLiteral("/Help/HTML"));
     HelpData::createTable(dir.path() + QStringLiteral("/Help"));
     QList<NewTopic> topics;
@@ -33,7 +35,8 @@ QString makeHelp(QTemporaryDir &dir, int grandchildren) {
         for (int c = 1; c <= 30; ++c) {
             topics << NewTopic{
                 2, QStringLiteral("Alfejezet %1.%2").arg(t).arg(c), QString::fromUtf8(words[n++ % 5]), 0, false, {}};
-            for (int g = 1; g <= grandchildren; ++g)
+            const int section = (t - 1) * 30 + (c - 1);
+            for (int g = 1; g <= perSection + (section < extra ? 1 : 0); ++g)
                 topics << NewTopic{3,
                                    QStringLiteral("Témakör %1.%2.%3").arg(t).arg(c).arg(g),
                                    QString::fromUtf8(words[n++ % 5]) + QStringLiteral(" szó%1").arg(n),
@@ -50,13 +53,13 @@ QString makeHelp(QTemporaryDir &dir, int grandchildren) {
 
 const QString &help10k() {
     static QTemporaryDir dir;
-    static const QString path = makeHelp(dir, 32); // 9,910 topics
+    static const QString path = makeHelp(dir, 10000);
     return path;
 }
 
 const QString &help100k() {
     static QTemporaryDir dir;
-    static const QString path = makeHelp(dir, 332); // 99,910 topics
+    static const QString path = makeHelp(dir, 100000);
     return path;
 }
 
