@@ -2,6 +2,8 @@
 
 #include "store/DatabaseError.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
 
 namespace {
@@ -15,10 +17,14 @@ int typeRank(const QVariant &v) {
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-    case QMetaType::Double: return 1;
-    case QMetaType::QDateTime: return 2;
-    case QMetaType::QByteArray: return 4;
-    default: return 3;
+    case QMetaType::Double:
+        return 1;
+    case QMetaType::QDateTime:
+        return 2;
+    case QMetaType::QByteArray:
+        return 4;
+    default:
+        return 3;
     }
 }
 
@@ -31,7 +37,8 @@ int compareValues(const QVariant &a, const QVariant &b) {
             return QString::compare(*static_cast<const QString *>(a.constData()),
                                     *static_cast<const QString *>(b.constData()), Qt::CaseSensitive);
         if (ta == QMetaType::LongLong) {
-            const qint64 x = *static_cast<const qint64 *>(a.constData()), y = *static_cast<const qint64 *>(b.constData());
+            const qint64 x = *static_cast<const qint64 *>(a.constData()),
+                         y = *static_cast<const qint64 *>(b.constData());
             return x < y ? -1 : (x > y ? 1 : 0);
         }
     }
@@ -39,7 +46,8 @@ int compareValues(const QVariant &a, const QVariant &b) {
     if (ra != rb)
         return ra < rb ? -1 : 1;
     switch (ra) {
-    case 0: return 0;
+    case 0:
+        return 0;
     case 1: {
         if (a.typeId() != QMetaType::Double && b.typeId() != QMetaType::Double) {
             const qint64 x = a.toLongLong(), y = b.toLongLong();
@@ -56,7 +64,8 @@ int compareValues(const QVariant &a, const QVariant &b) {
         const QByteArray x = a.toByteArray(), y = b.toByteArray();
         return x < y ? -1 : (x > y ? 1 : 0);
     }
-    default: return QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
+    default:
+        return QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
     }
 }
 
@@ -75,9 +84,13 @@ bool locateMatch(const TField *field, const QVariant &stored, const QVariant &wa
 
 TDataSet::TDataSet(QObject *owner) : QObject(owner) {}
 
-TDataSet::~TDataSet() { qDeleteAll(m_fields); }
+TDataSet::~TDataSet() {
+    qDeleteAll(m_fields);
+}
 
-void TDataSet::fail(const QString &text) const { throw EDatabaseError::inFile(sourceName(), text); }
+void TDataSet::fail(const QString &text) const {
+    throw EDatabaseError::inFile(sourceName(), text);
+}
 
 void TDataSet::checkActive() const {
     if (m_state == dsInactive)
@@ -215,8 +228,8 @@ void TDataSet::sortRows() {
 }
 
 int TDataSet::positionOf(const Row *row) const {
-    const auto it =
-        std::lower_bound(m_order.begin(), m_order.end(), row, [this](const Row *a, const Row *b) { return rowLess(a, b); });
+    const auto it = std::lower_bound(m_order.begin(), m_order.end(), row,
+                                     [this](const Row *a, const Row *b) { return rowLess(a, b); });
     if (it != m_order.end() && *it == row)
         return int(it - m_order.begin());
     // Not where the order says (should not happen): fall back to a scan.
@@ -525,13 +538,19 @@ void TDataSet::doUpdate(qint64, const QVector<QVariant> &, const QVector<QVarian
     fail(QStringLiteral("Cannot modify a read-only data set"));
 }
 
-void TDataSet::doDelete(qint64) { fail(QStringLiteral("Cannot modify a read-only data set")); }
+void TDataSet::doDelete(qint64) {
+    fail(QStringLiteral("Cannot modify a read-only data set"));
+}
 
 // ---- display ----
 
-int TDataSet::DisplayRowCount() const { return int(m_order.size()) + (m_state == dsInsert ? 1 : 0); }
+int TDataSet::DisplayRowCount() const {
+    return int(m_order.size()) + (m_state == dsInsert ? 1 : 0);
+}
 
-int TDataSet::DisplayCurrentRow() const { return m_state == dsInsert ? m_insertPos : m_cur; }
+int TDataSet::DisplayCurrentRow() const {
+    return m_state == dsInsert ? m_insertPos : m_cur;
+}
 
 QVariant TDataSet::DisplayValue(int displayRow, int fieldIndex) const {
     const TField *f = FieldAt(fieldIndex);
@@ -565,7 +584,9 @@ qint64 TDataSet::DisplayBookmark(int displayRow) const {
 
 // ---- notifications ----
 
-void TDataSet::DisableControls() { ++m_disabled; }
+void TDataSet::DisableControls() {
+    ++m_disabled;
+}
 
 void TDataSet::EnableControls() {
     if (m_disabled == 0)
@@ -599,7 +620,21 @@ void TDataSet::emitCurrent() {
         m_pendingCurrent = true;
         return;
     }
-    emit currentChanged();
+    if (m_currentReceivers > 0)
+        emit currentChanged();
+}
+
+void TDataSet::connectNotify(const QMetaMethod &signal) {
+    if (signal == QMetaMethod::fromSignal(&TDataSet::currentChanged))
+        ++m_currentReceivers;
+}
+
+void TDataSet::disconnectNotify(const QMetaMethod &signal) {
+    // An invalid method is a disconnect of everything: count again from what is left.
+    if (!signal.isValid())
+        m_currentReceivers = receivers(SIGNAL(currentChanged()));
+    else if (signal == QMetaMethod::fromSignal(&TDataSet::currentChanged) && m_currentReceivers > 0)
+        --m_currentReceivers;
 }
 
 void TDataSet::emitRows() {

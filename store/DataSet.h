@@ -101,8 +101,8 @@ public:
     const QVariant &currentValue(int column) const {
         // inline: expressions read fields through it once per record
         const QVector<QVariant> *values = m_state == dsEdit || m_state == dsInsert ? &m_buffer
-                                          : m_cur >= 0 ? &m_order[size_t(m_cur)]->values
-                                                       : nullptr;
+                                          : m_cur >= 0                             ? &m_order[size_t(m_cur)]->values
+                                                                                   : nullptr;
         return values && column >= 0 && column < values->size() ? values->at(column) : nullValue();
     }
     void setCurrentValue(int column, const QVariant &value);
@@ -146,6 +146,8 @@ protected:
     /// Reads the rows again from the source, keeping the current row when it still exists.
     void reload();
     const QVector<Column> &columns() const { return m_columns; }
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
     [[noreturn]] void fail(const QString &text) const;
     void checkActive() const;
 
@@ -177,6 +179,7 @@ private:
     TDataSetState m_state = dsInactive;
     int m_disabled = 0;
     bool m_pendingCurrent = false;
+    int m_currentReceivers = 0; // a report walks its records with nobody listening: no signal to send
     bool m_pendingRows = false;
     bool m_pendingState = false;
 };

@@ -173,6 +173,29 @@ TEST_F(Cursor, DisabledControlsHearOfChangesOnceWhenEnabled) {
     EXPECT_EQ(current.count(), 1);
 }
 
+// Moves send no signal while nobody listens; whoever connects later, after others came and went, hears them.
+TEST_F(Cursor, ListenersConnectedAfterOthersLeftHearEveryMove) {
+    addTopic(0, QStringLiteral("a"));
+    addTopic(0, QStringLiteral("b"));
+    TTable *t = table();
+    int heard = 0;
+    auto first = QObject::connect(t, &TDataSet::currentChanged, [&] { ++heard; });
+    t->Last();
+    QObject::disconnect(first);
+    t->First();
+    EXPECT_EQ(heard, 1);
+    {
+        QObject listener;
+        QObject::connect(t, &TDataSet::currentChanged, &listener, [&] { ++heard; });
+    } // gone with its receiver
+    QObject::disconnect(t, nullptr, nullptr, nullptr);
+    QSignalSpy spy(t, &TDataSet::currentChanged);
+    t->Next();
+    t->Prior();
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_EQ(heard, 1);
+}
+
 TEST_F(Cursor, ReadOnlyConnectionCannotWrite) {
     addTopic(0, QStringLiteral("a"));
     TDatabase db;
