@@ -1,5 +1,6 @@
 #include "report/controls/JpegDecoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -137,6 +138,9 @@ JpegPicture DecodeJpeg(const QByteArray &bytes, quint64 maxPixels, QString *erro
     jpeg_create_decompress(&d.cinfo);
     d.progress.progress_monitor = watchScans;
     d.cinfo.progress = &d.progress;
+    // A multi-scan file keeps its coefficients for the whole picture; beyond what the pixel cap allows for
+    // them (two bytes for each of up to four components) the library gives up rather than ask for more.
+    d.cinfo.mem->max_memory_to_use = long(std::min<quint64>(maxPixels, quint64(1) << 40) * 8 + (quint64(16) << 20));
     struct Destroy {
         jpeg_decompress_struct &cinfo;
         ~Destroy() { jpeg_destroy_decompress(&cinfo); }

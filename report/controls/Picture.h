@@ -22,8 +22,8 @@ class Picture {
 public:
     enum class Kind { None, Bitmap, Jpeg, Metafile };
 
-    /// Pictures above this many pixels are refused (a 256-MB bitmap at 32 bits per pixel).
-    static constexpr quint64 DefaultMaxPixels = quint64(1) << 26;
+    /// Pictures above this many pixels are refused (32 megapixels: a 128-MB bitmap at 32 bits per pixel).
+    static constexpr quint64 DefaultMaxPixels = quint64(1) << 25;
     /// Files above this size are not read.
     static constexpr qint64 MaxFileBytes = qint64(256) << 20;
 
