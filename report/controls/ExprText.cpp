@@ -11,10 +11,14 @@ namespace {
 constexpr int kMaxMoneyWidth = 255;
 constexpr int kMaxMoneyDecimals = 18;
 
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
 // Reads a run of digits at `i` into `number`; false when it grows past `limit`.
 bool readNumber(const QString &s, qsizetype &i, int limit, int &number) {
     number = 0;
-    while (i < s.size() && s[i].isDigit() && s[i].unicode() < 128) {
+    while (i < s.size() && isAsciiDigit(s[i])) {
         number = number * 10 + (s[i].unicode() - '0');
         if (number > limit)
             return false;
@@ -46,7 +50,7 @@ bool FormatMoneyMask(const QString &mask, double value, const QLocale &locale, Q
         }
         // [index:][-][width][.decimals]m
         int number = 0;
-        bool haveNumber = mask[i].isDigit();
+        bool haveNumber = isAsciiDigit(mask[i]);
         if (!readNumber(mask, i, kMaxMoneyWidth, number) || i >= mask.size())
             return false;
         if (haveNumber && mask[i] == QLatin1Char(':')) {
