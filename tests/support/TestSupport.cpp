@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -24,3 +25,17 @@ QString sourceDir() {
 }
 
 bool runningAsRoot() { return geteuid() == 0; }
+
+QString loc(const char *text) {
+    const QLocale locale = QLocale::system();
+    QString s;
+    for (const char *p = text; *p; ++p) {
+        if (*p == '.')
+            s += locale.decimalPoint();
+        else if (*p == ',')
+            s += locale.groupSeparator();
+        else
+            s += QLatin1Char(*p);
+    }
+    return s;
+}

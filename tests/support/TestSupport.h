@@ -22,3 +22,7 @@ private:
 QString sourceDir();
 /// True when the tests run as root, whom file permissions do not stop.
 bool runningAsRoot();
+
+/// A number written with '.' as the decimal point and ',' as the group separator, with the system locale's
+/// separators in their places.
+QString loc(const char *text);

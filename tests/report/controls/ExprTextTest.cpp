@@ -2,6 +2,7 @@
 #include "report/controls/ExprText.h"
 
 #include "report/expr/FormatFloat.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +13,6 @@ using qrcontrols::ExprValueText;
 using qrcontrols::FormatMoneyMask;
 
 namespace {
-
-// The system locale's separators in place of '.' (decimal) and ',' (group).
-QString loc(const char *text) {
-    const QLocale locale = QLocale::system();
-    QString s;
-    for (const char *p = text; *p; ++p) {
-        if (*p == '.')
-            s += locale.decimalPoint();
-        else if (*p == ',')
-            s += locale.groupSeparator();
-        else
-            s += QLatin1Char(*p);
-    }
-    return s;
-}
 
 std::optional<QString> money(const QString &mask, double value, const QLocale &locale) {
     QString out = QStringLiteral("untouched");

@@ -2,6 +2,7 @@
 #include "ExprTestSupport.h"
 
 #include "report/expr/FormatFloat.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,21 +14,6 @@ QString format(const QString &mask, double value) {
     QString out = QStringLiteral("untouched");
     EXPECT_TRUE(qrexpr::formatFloatMask(mask, value, out)) << mask.toStdString();
     return out;
-}
-
-// The locale's separators in place of '.' (decimal) and ',' (group).
-QString loc(const char *text) {
-    const QLocale locale = QLocale::system();
-    QString s;
-    for (const char *p = text; *p; ++p) {
-        if (*p == '.')
-            s += locale.decimalPoint();
-        else if (*p == ',')
-            s += locale.groupSeparator();
-        else
-            s += QLatin1Char(*p);
-    }
-    return s;
 }
 
 TEST(ExprFormatFloat, Placeholders) {
