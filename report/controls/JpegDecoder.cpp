@@ -140,7 +140,7 @@ JpegPicture DecodeJpeg(const QByteArray &bytes, quint64 maxPixels, QString *erro
     d.cinfo.progress = &d.progress;
     // A multi-scan file keeps its coefficients for the whole picture; beyond what the pixel cap allows for
     // them (two bytes for each of up to four components) the library gives up rather than ask for more.
-    d.cinfo.mem->max_memory_to_use = long(std::min<quint64>(maxPixels, quint64(1) << 40) * 8 + (quint64(16) << 20));
+    d.cinfo.mem->max_memory_to_use = long(std::min<quint64>(maxPixels, quint64(1) << 40) * 8 + (quint64(4) << 20));
     struct Destroy {
         jpeg_decompress_struct &cinfo;
         ~Destroy() { jpeg_destroy_decompress(&cinfo); }

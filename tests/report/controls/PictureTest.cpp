@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -20,8 +21,10 @@ using qrcontrols::Picture;
 
 namespace {
 
-// A JPEG written by libjpeg itself, with the density the file should state (unit 0: none).
-QByteArray encodeJpeg(const QImage &source, int density = 0, int unit = 0, bool gray = false) {
+// A JPEG written by libjpeg itself, with the density the file should state (unit 0: none), grey or in colour,
+// and in the given scans (none: a baseline file).
+QByteArray encodeJpeg(const QImage &source, int density = 0, int unit = 0, bool gray = false,
+                      const std::vector<jpeg_scan_info> &scans = {}) {
     const QImage image = source.convertToFormat(QImage::Format_RGB888);
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
@@ -38,6 +41,10 @@ QByteArray encodeJpeg(const QImage &source, int density = 0, int unit = 0, bool 
     if (gray)
         jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
     jpeg_set_quality(&cinfo, 95, TRUE);
+    if (!scans.empty()) {
+        cinfo.scan_info = scans.data();
+        cinfo.num_scans = int(scans.size());
+    }
     cinfo.density_unit = UINT8(unit);
     cinfo.X_density = UINT16(unit ? density : 1);
     cinfo.Y_density = UINT16(unit ? density : 1);
@@ -188,6 +195,36 @@ TEST(Picture, HugeDeclaredSizesAreRefusedBeforeDecoding) {
     const Loaded bitmap = load(bmp);
     EXPECT_TRUE(bitmap.picture.IsNull());
     EXPECT_FALSE(bitmap.error.isEmpty());
+}
+
+// A grey picture sent in up to `count` scans: the DC scan, then each AC coefficient from 8 bits short of
+// exact down to exact, coefficient by coefficient (568 scans in all).
+std::vector<jpeg_scan_info> manyScans(std::size_t count) {
+    std::vector<jpeg_scan_info> scans{{1, {0}, 0, 0, 0, 0}};
+    for (int k = 1; k <= 63; ++k) {
+        scans.push_back({1, {0}, k, k, 0, 8});
+        for (int bit = 8; bit > 0; --bit)
+            scans.push_back({1, {0}, k, k, bit, bit - 1});
+    }
+    if (count < scans.size())
+        scans.resize(count); // an unfinished script is still a valid file
+    return scans;
+}
+
+TEST(Picture, ProgressiveFilesDecodeWithinTheirBudget) {
+    // A progressive file keeps the whole picture's coefficients (6 MB here) besides its pixels; a cap of
+    // exactly its pixels allows for them.
+    QImage source(2000, 1500, QImage::Format_RGB32);
+    source.fill(Qt::gray);
+    const Loaded exact = load(encodeJpeg(source, 0, 0, true, manyScans(10)), 2000 * 1500);
+    ASSERT_FALSE(exact.picture.IsNull()) << exact.error.toStdString();
+    EXPECT_EQ(exact.picture.PixelSize(), QSize(2000, 1500));
+
+    // Each scan is a pass over the whole picture; a file of more than a few hundred is refused.
+    EXPECT_FALSE(load(encodeJpeg(halves(16, 16), 0, 0, true, manyScans(400))).picture.IsNull());
+    const Loaded refused = load(encodeJpeg(halves(16, 16), 0, 0, true, manyScans(600)));
+    EXPECT_TRUE(refused.picture.IsNull());
+    EXPECT_TRUE(refused.error.contains(QStringLiteral("scans"))) << refused.error.toStdString();
 }
 
 TEST(Picture, BitmapsAndMetafilesKnowTheirSize) {
