@@ -24,7 +24,7 @@ int TwipsToDevice(int twips, int dpi);
 /// printing it never reaches for anything beyond it: no style sheet, no file or network address, no absolute
 /// path. Only pictures in one folder the owner names (and its sub-folders) are loaded, and pictures written
 /// inline as data; a name that leaves the folder by ".." or a symbolic link is refused. A refused picture
-/// takes no room.
+/// shows nothing (a transparent stand-in, as large as the content asks for).
 class RichTextDocument : public QTextDocument {
 public:
     explicit RichTextDocument(QObject *parent = nullptr);
@@ -52,8 +52,8 @@ private:
 /// Lays out a character range of a rich-text document into a rectangle and tells where it stopped: the
 /// rich-text controls print a long text page by page through it, continuing each time at the first character
 /// that did not fit. Breaks fall between lines, and a table row is never split, so printing from each answer
-/// to the next shows every character exactly once. The layout is kept between calls while document, width and
-/// device stay the same; `Release` drops it.
+/// to the next shows every character exactly once. The layout is kept between calls while the document, the
+/// width and the target's resolution stay the same; `Release` drops it.
 class RichEditRange {
 public:
     /// The answer when everything from the first character on fitted.
@@ -67,7 +67,7 @@ public:
     RichTextDocument *document() const { return m_document.get(); }
     /// HTML when it looks like HTML, plain text otherwise. Forgets the resources of the previous content.
     void SetContent(const QString &text);
-    /// Characters of the document, paragraph breaks counted as one each, the final one not counted.
+    /// Characters of the document, each break between paragraphs counted as one.
     int TextLength() const;
 
     struct Request {
