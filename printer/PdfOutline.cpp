@@ -81,10 +81,13 @@ bool AddOutline(const QString &pdfPath, const QList<OutlineItem> &items, QString
         if (!temporary.open())
             throw Failure{QStringLiteral("Cannot write beside %1: %2").arg(pdfPath, temporary.errorString())};
         temporary.close();
+        // qpdf keeps the names it is given, not copies: they must outlive the writing.
+        const QByteArray source = QFile::encodeName(pdfPath);
+        const QByteArray target = QFile::encodeName(temporary.fileName());
         {
             QPDF document;
             document.setSuppressWarnings(true);
-            document.processFile(QFile::encodeName(pdfPath).constData());
+            document.processFile(source.constData());
             const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(document).getAllPages();
             checkPages(items, int(pages.size()));
 
@@ -101,11 +104,11 @@ bool AddOutline(const QString &pdfPath, const QList<OutlineItem> &items, QString
                 root.replaceKey("/Outlines", outlines);
                 root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
             }
-            QPDFWriter writer(document, QFile::encodeName(temporary.fileName()).constData());
+            QPDFWriter writer(document, target.constData());
             writer.write();
         }
         QFile::setPermissions(temporary.fileName(), QFile::permissions(pdfPath));
-        if (std::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(pdfPath).constData()))
+        if (std::rename(target.constData(), source.constData()))
             throw Failure{QStringLiteral("Cannot replace %1").arg(pdfPath)};
         temporary.setAutoRemove(false);
         return true;
