@@ -2,22 +2,12 @@
 // (recordings of ours and records as other programs write them).
 #include "printer/drawing/EmfPlayer.h"
 
-#include <QGuiApplication>
+#include "fuzz/GuiFuzzing.h"
+
 #include <QImage>
 #include <QPainter>
 
 #include <cstdint>
-
-// Qt's font database keeps fontconfig patterns of every face a page names until the process ends.
-extern "C" const char *__lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));

@@ -4,21 +4,12 @@
 // Nothing may crash, trip a sanitizer, end the process or print; a refused picture comes with its message.
 #include "report/controls/Picture.h"
 
-#include <QGuiApplication>
+#include "fuzz/GuiFuzzing.h"
+
 #include <QImage>
 #include <QPainter>
 
 #include <cstdint>
-
-extern "C" const char *__lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));

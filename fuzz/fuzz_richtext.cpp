@@ -6,21 +6,12 @@
 // run must end within as many rectangles as the text has characters.
 #include "report/controls/RichEditRange.h"
 
-#include <QGuiApplication>
+#include "fuzz/GuiFuzzing.h"
+
 #include <QImage>
 #include <QPainter>
 
 #include <cstdint>
-
-extern "C" const char *__lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 2)
