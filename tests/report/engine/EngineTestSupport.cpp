@@ -1,6 +1,16 @@
 #include "EngineTestSupport.h"
 
+void RegisterTestClasses() {
+    static const bool done = [] {
+        RegisterEngineClasses();
+        TQRClassFactory::Instance().Register<TTestBox>();
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
 ReportFixture::ReportFixture() {
+    RegisterTestClasses();
     report = new TDezirUzu(&root);
     report->setObjectName(QStringLiteral("Report1"));
     report->Page()->SetPaperSize(TQRPaperSize::A4);
@@ -21,6 +31,20 @@ TTestBox *ReportFixture::box(TQRControl *parent, double left, double top, double
     b->Size()->SetWidth(width);
     b->Size()->SetHeight(height);
     return b;
+}
+
+std::unique_ptr<TQRDefinition> readText(const QString &xml, const TQRForms *forms, const QString &baseDir) {
+    RegisterTestClasses();
+    auto root = std::make_unique<TQRDefinition>();
+    TQRReadOptions options;
+    options.forms = forms;
+    options.baseDir = baseDir;
+    ReadDefinition(root.get(), xml.toUtf8(), options);
+    return root;
+}
+
+QString writeText(const QObject *root) {
+    return QString::fromUtf8(WriteDefinition(root));
 }
 
 QString bandOrder(const TCustomDezirUzu &report) {

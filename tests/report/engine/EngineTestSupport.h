@@ -2,6 +2,7 @@
 
 #include "report/engine/QRPrintable.h"
 #include "report/engine/QRReport.h"
+#include "report/engine/Streaming.h"
 
 #include <QList>
 #include <QLocale>
@@ -36,6 +37,9 @@ private:
     QString m_caption;
 };
 
+/// Registers TTestBox with the class factory (once).
+void RegisterTestClasses();
+
 /// Metric defaults (millimetres, A4) for new reports while it lives, whatever the machine's locale.
 class MetricLocale {
 public:
@@ -50,7 +54,7 @@ private:
 struct ReportFixture {
     ReportFixture();
     MetricLocale metric;
-    QObject root;
+    TQRDefinition root;
     TDezirUzu *report;
     /// A band of the type, named like the report names bands.
     TQRBand *band(TQRBandType type, double heightMm = 10);
@@ -58,6 +62,11 @@ struct ReportFixture {
     TTestBox *box(TQRControl *parent, double left, double top, double width, double height);
 };
 
+/// Reads a definition text into a fresh root; the root is returned.
+std::unique_ptr<TQRDefinition> readText(const QString &xml, const TQRForms *forms = nullptr,
+                                        const QString &baseDir = {});
+/// The definition of a root as text.
+QString writeText(const QObject *root);
 /// Names of the bands in print order, joined by spaces.
 QString bandOrder(const TCustomDezirUzu &report);
 
