@@ -885,6 +885,26 @@ QString paramText(const QVariant &value) {
     }
 }
 
+// Data sets have no Tag of their own; a definition stores one on every component.
+TQRStoredProperty dataSetTag() {
+    TQRStoredProperty tag;
+    tag.name = QStringLiteral("Tag");
+    tag.read = [](QObject *object, const TQRNode &node, TQRStreamContext &) {
+        bool ok = false;
+        const int value = scalarText(node).trimmed().toInt(&ok);
+        if (!ok)
+            throw EQRError(QStringLiteral("'%1' is not a whole number in range").arg(node.text));
+        object->setProperty("Tag", value);
+    };
+    tag.write = [](const QObject *object, TQRStreamContext &) -> std::optional<TQRNode> {
+        const int value = object->property("Tag").toInt();
+        if (!value)
+            return std::nullopt;
+        return TQRNode{QStringLiteral("property"), {}, QString::number(value), {}, 0};
+    };
+    return tag;
+}
+
 TQRStoredProperty queryParams() {
     TQRStoredProperty params;
     params.name = QStringLiteral("Params");
@@ -1046,6 +1066,7 @@ void RegisterEngineClasses() {
         factory.Register<TQRSubDetail>();
         factory.Register<TQuery>();
         factory.Register<TTable>();
+        factory.AddStoredProperty(&TDataSet::staticMetaObject, dataSetTag());
         factory.AddStoredProperty(&TQuery::staticMetaObject, queryParams());
         // A band that takes its report's font stores none of its own.
         factory.SetStoredIf(&TQRCustomBand::staticMetaObject, QStringLiteral("Font"),

@@ -55,6 +55,17 @@ TEST(Printable, AlignsToItsBand) {
 
     box->SetAlignment(taLeftJustify);
     EXPECT_EQ(box->Left(), 0);
+
+    // Dragged: the size takes the new bounds in pixels, the alignment moves it back, and the size is read
+    // in millimetres again afterwards (the pixel switch of the drag and that of the alignment nest).
+    box->SetAlignment(taCenter);
+    box->SetBounds(5, 7, 100, 20);
+    EXPECT_EQ(box->BoundsRect(), QRect(120, 7, 100, 20));
+    EXPECT_EQ(box->Size()->Units(), TQRUnit::MM);
+    EXPECT_DOUBLE_EQ(box->Size()->Width(), 100 * 25.4 / 96);
+    EXPECT_DOUBLE_EQ(box->Size()->Left(), 120 * 25.4 / 96);
+
+    box->SetAlignment(taLeftJustify);
     box->SetAlignToBand(false);
     box->SetAlignment(taRightJustify);
     EXPECT_EQ(box->Left(), 0);

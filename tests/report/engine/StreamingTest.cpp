@@ -148,6 +148,7 @@ TEST(Streaming, EveryKindOfPropertyReadsBackAsWritten) {
     query->Params(0).SetAsInteger(42);
     query->Params(1).SetDataType(ftFloat);
     query->Params(2).SetAsString(QStringLiteral("a < b & \"c\""));
+    query->setProperty("Tag", 12);
     r->SetDataSet(query);
     r->SetReportTitle(QStringLiteral("  Árvíztűrő <tükör> & \"fúrógép\"\ttab\r\nnext  "));
     r->SetDescription({QStringLiteral("first"), QString(), QStringLiteral("  indented")});
@@ -231,6 +232,7 @@ TEST(Streaming, EveryKindOfPropertyReadsBackAsWritten) {
     EXPECT_EQ(r2->BackgroundColor(), QColor(0x12, 0x34, 0x56));
     EXPECT_EQ(r2->Tag(), -7);
     EXPECT_EQ(q2->DatabaseName(), QStringLiteral("data folder/x"));
+    EXPECT_EQ(q2->property("Tag").toInt(), 12);
     EXPECT_EQ(q2->ParamList().size(), 3);
     EXPECT_EQ(q2->Params(0).Value(), QVariant(qint64(42)));
     EXPECT_EQ(q2->Params(1).DataType(), ftFloat);
