@@ -53,7 +53,6 @@ TCustomDezirUzu::TCustomDezirUzu(QObject *owner) : TQRBasePanel(owner) {
 TCustomDezirUzu::~TCustomDezirUzu() {
     markDestroying();
     m_orderedBands.clear();
-    delete DataSets;
 }
 
 TQRControl *TCustomDezirUzu::ValidParent(TQRControl *parent) {
@@ -252,6 +251,12 @@ void TCustomDezirUzu::RegisterNotifyExpression(QObject *expression) {
     m_controller->NotifyTargets << expression;
 }
 
+bool TCustomDezirUzu::ContinuedRun = false;
+
+void TCustomDezirUzu::Execute() {
+    m_controller->Execute();
+}
+
 void TCustomDezirUzu::Cancel() {
     if (Idle)
         return;
@@ -372,6 +377,12 @@ void TDezirUzu::AssignControllerBands() {
     controller->SetHeaderBand(BandOfType(rbTitle));
     controller->SetDetailBand(BandOfType(rbDetail));
     controller->SetFooterBand(BandOfType(rbSummary));
+}
+
+void TDezirUzu::Execute() {
+    AssignControllerBands();
+    Controller()->OnNeedData = OnNeedData;
+    Controller()->Execute();
 }
 
 // ---- TDezirUzuBands ----

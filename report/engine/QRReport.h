@@ -173,6 +173,8 @@ public:
     /// Adds an expression control to the main controller's notify list.
     virtual void RegisterNotifyExpression(QObject *expression);
 
+    /// Runs the controller once (the record loop of a run).
+    virtual void Execute();
     // Generation entry points (the run itself is built on this model).
     virtual void Print() {}
     /// Stops a run in progress.
@@ -197,9 +199,11 @@ public:
     QList<TQRPrintable *> AllPrintables() const;
 
     // Run state.
+    /// Set at the start of every run to whether the run continues a composite job (one per process).
+    static bool ContinuedRun;
     QList<TQRCustomBand *> ScratchBands;
     /// The data sets expressions see during a run (none while idle).
-    TQRDataSetList *DataSets = nullptr;
+    std::unique_ptr<TQRDataSetList> DataSets;
     QPointer<TQRPrinter> ReportPrinter;
     TQRExportFilter *ExportFilter = nullptr;
     bool RenderPages = true;
@@ -277,6 +281,8 @@ public:
     explicit TDezirUzu(QObject *owner = nullptr);
     TQRController *Controller() const;
     void AssignControllerBands() override;
+    /// The controller also takes the report's OnNeedData before it runs.
+    void Execute() override;
 };
 
 /// The band switches of a report (not stored): each reads true while the report has a band of its type;

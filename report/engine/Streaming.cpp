@@ -358,8 +358,9 @@ QVariant parseScalar(const QMetaProperty &p, const QString &text) {
     case Kind::String:
         return text;
     case Kind::DoubleList: {
+        static const QRegularExpression spaces(QStringLiteral("\\s+"));
         QList<double> values;
-        for (const QString &part : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+        for (const QString &part : text.split(spaces, Qt::SkipEmptyParts))
             values << parseDouble(part);
         return QVariant::fromValue(values);
     }
