@@ -61,7 +61,10 @@ void TQRControl::SetControlIndex(TQRControl *child, int index) {
 }
 
 void TQRControl::setBoundsRaw(int left, int top, int width, int height) {
-    m_bounds = QRect(left, top, std::max(width, 0), std::max(height, 0));
+    // Far beyond any page, and small enough that a right or bottom edge stays within 32 bits.
+    constexpr int limit = 1 << 29;
+    m_bounds = QRect(std::clamp(left, -limit, limit), std::clamp(top, -limit, limit), std::clamp(width, 0, limit),
+                     std::clamp(height, 0, limit));
 }
 
 void TQRControl::SetBounds(int left, int top, int width, int height) {

@@ -362,3 +362,25 @@ TEST(Streaming, DataSetsReadTheirFolderReadOnlyAndOpenLast) {
     }
     EXPECT_EQ(rows(table), 3);
 }
+
+TEST(Streaming, BandsBeyondAnyPageStayWithinThePixelRange) {
+    MetricLocale metric;
+    QString bands;
+    for (int i = 0; i < 2000; ++i)
+        bands += QStringLiteral("<component class=\"TQRBand\" name=\"B%1\"><property name=\"Size.Values\">1000000.0 "
+                                "1000.0</property><property name=\"BandType\">rbDetail</property></component>")
+                     .arg(i);
+    const auto root = readText(QStringLiteral("<definition><component class=\"TDezirUzu\" name=\"R\"><property "
+                                              "name=\"Zoom\">300</property>%1</component></definition>")
+                                   .arg(bands));
+    const TDezirUzu *report = find<TDezirUzu>(*root, "R");
+    ASSERT_EQ(report->OrderedBands().size(), 2000);
+    int previous = 0;
+    for (const TQRCustomBand *band : report->OrderedBands()) {
+        EXPECT_EQ(band->Height(), rnd(1e6 / (254.0 / 96) * 3)); // 1,133,858 pixels each
+        EXPECT_GE(band->Top(), previous);
+        EXPECT_LE(qint64(band->Top()) + band->Height(), qint64(std::numeric_limits<int>::max()));
+        previous = band->Top();
+    }
+    EXPECT_EQ(report->OrderedBands().last()->Top(), 1 << 29);
+}
