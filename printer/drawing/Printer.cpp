@@ -3,6 +3,7 @@
 #include "printer/drawing/QtPrinter.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 TPrinter::~TPrinter() = default;
 
@@ -62,9 +63,19 @@ void dropPrinter() {
 
 } // namespace
 
+std::unique_ptr<TPrinter> WithStandIn(std::unique_ptr<TPrinter> installed) {
+    if (installed && !installed->Printers().isEmpty())
+        return installed;
+    return QtPrinter::PdfFile(StandInFile());
+}
+
+QString StandInFile() {
+    return QDir::temp().filePath(QStringLiteral("tavik-print.pdf"));
+}
+
 std::unique_ptr<TPrinter> NewPrinter() {
     const Factory &factory = service().factory;
-    return factory ? factory() : std::make_unique<QtPrinter>();
+    return factory ? factory() : WithStandIn(std::make_unique<QtPrinter>());
 }
 
 TPrinter &Printer() {

@@ -111,6 +111,11 @@ using Factory = std::function<std::unique_ptr<TPrinter>()>;
 
 /// The application-wide printer, made on first use.
 TPrinter &Printer();
+/// `installed` when it lists a printer; otherwise the PDF printer, which writes `StandInFile()`, so that
+/// a machine without printers still honours paper sizes and orientation (the default factory's choice).
+std::unique_ptr<TPrinter> WithStandIn(std::unique_ptr<TPrinter> installed);
+/// The file the PDF printer standing in for missing printers writes: tavik-print.pdf in the temporary folder.
+QString StandInFile();
 /// A new private printer object.
 std::unique_ptr<TPrinter> NewPrinter();
 /// Installs a factory (none: the installed printers) and drops the application-wide printer, so the next

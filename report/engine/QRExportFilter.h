@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/engine/QRTypes.h"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -8,9 +10,6 @@ class TCustomDezirUzu;
 class TQRCustomBand;
 class TQRPrintable;
 class TQRPrinter;
-
-/// Horizontal alignment of a control's content (and of text handed to an export filter).
-enum TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
 
 /// Receives everything a report run draws on its pages when the run exports instead of storing pages.
 /// The report, its bands and controls talk to a filter only through this interface; a report run calls

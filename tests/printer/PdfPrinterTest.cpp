@@ -1,9 +1,12 @@
 #include "printer/QRPrinter.h"
+#include "printer/QRPrinterSettings.h"
 #include "printer/SampleReport.h"
 #include "printer/drawing/QtPrinter.h"
 #include "tests/printer/PrinterTestSupport.h"
+#include "tests/printer/ScriptedPrinter.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
@@ -173,4 +176,30 @@ TEST(PdfPrinter, InputSlotsOfAPrinter) {
     EXPECT_EQ(bins[4].code, 2);
     EXPECT_EQ(defaultCode, 258);
     EXPECT_TRUE(QtPrinter::parseInputSlots(QStringLiteral("PageSize/Page Size: *A4\n")).isEmpty());
+}
+
+// Without an installed printer the PDF printer is the application's printer, so a report run still gets the
+// paper and orientation it asks for (with no printer at all every run would be recorded as A4 portrait).
+TEST(PdfPrinter, StandsInWhenNoPrinterIsInstalled) {
+    ScriptedSystem none;
+    printers::ScopedFactory guard([&none] { return printers::WithStandIn(none.factory()()); });
+    EXPECT_EQ(printers::Printer().Printers(), QStringList{QStringLiteral("PDF")});
+    TQRPrinter printer;
+    EXPECT_TRUE(printer.PrintersInstalled());
+    TDezirUzuPrinterSettings settings;
+    printer.ApplyReportSettings(settings, {TQRPaperSize::A5, poLandscape, 0, 0});
+    EXPECT_EQ(printer.PaperSize(), TQRPaperSize::A5);
+    EXPECT_EQ(printer.Orientation(), poLandscape);
+    EXPECT_EQ(printer.OrientedWidth(), 2100);
+    EXPECT_EQ(printer.OrientedLength(), 1480);
+    EXPECT_EQ(printers::StandInFile(), QDir::temp().filePath(QStringLiteral("tavik-print.pdf")));
+
+    // A machine with a printer keeps it.
+    ScriptedSystem one;
+    one.queues << ScriptedQueue();
+    EXPECT_EQ(printers::WithStandIn(one.factory()())->Printers(), QStringList{QStringLiteral("Scripted")});
+
+    // The platform's printers, or the stand-in: the application's printer always lists one.
+    printers::ScopedFactory platform(nullptr);
+    EXPECT_FALSE(printers::NewPrinter()->Printers().isEmpty());
 }
