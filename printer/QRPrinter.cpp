@@ -3,6 +3,7 @@
 #include "printer/QRError.h"
 #include "printer/QRMessages.h"
 #include "printer/QRPrinterSettings.h"
+#include "printer/QRProgressWindow.h"
 #include "printer/drawing/EmfRecorder.h"
 #include "printer/drawing/Metafile.h"
 #include "printer/drawing/Printer.h"
@@ -10,18 +11,12 @@
 
 #include <QCoreApplication>
 #include <QPainter>
-#include <QWidget>
 
 #include <cmath>
 
 namespace {
 
 constexpr double DefaultPixelsPerUnit = 0.37795;
-
-TQRPrinter::ProgressWindowFactory &progressWindowFactory() {
-    static TQRPrinter::ProgressWindowFactory factory;
-    return factory;
-}
 
 int listedPrinters(TPrinter &printer) {
     try {
@@ -405,21 +400,21 @@ int TQRPrinter::PrintStoredPages() {
     const QPointer<TQRPrinter> alive(this);
     TPrinter *const sharedDevice = m_ownDevice ? nullptr : m_device; // outlives this printer
     QPointer<QObject> previousReceiver = m_progressReceiver;
-    std::unique_ptr<QWidget> window;
+    std::unique_ptr<TQRProgressWindow> window;
     const auto finish = [&] {
         if (window) {
-            window->hide();
+            window->Hide();
             window.reset();
             m_progressReceiver = previousReceiver;
         }
     };
     int printed = 0;
     try {
-        if (withProgress && progressWindowFactory()) {
-            window = progressWindowFactory()(*this);
+        if (withProgress) {
+            window = TQRProgressWindow::Create(*this);
             if (window) {
-                window->show();
-                m_progressReceiver = window.get();
+                window->Show();
+                m_progressReceiver = window->Receiver();
             }
         }
         const double xf = m_settings.DpiX() / 254.0;
@@ -498,10 +493,4 @@ void TQRPrinter::discardNow() {
 void TQRPrinter::SetOutlineTree(TQROutlineNodes *tree) {
     m_outlineTree = tree;
     m_pageList.Outline().AttachTree(tree);
-}
-
-TQRPrinter::ProgressWindowFactory TQRPrinter::SetProgressWindowFactory(ProgressWindowFactory factory) {
-    ProgressWindowFactory previous = std::move(progressWindowFactory());
-    progressWindowFactory() = std::move(factory);
-    return previous;
 }
