@@ -10,11 +10,11 @@
 #include "printer/preview/QRPreviewScript.h"
 #include "printer/preview/QRPreviewWindows.h"
 
+#include "printer/drawing/Printer.h"
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
-#include <QPrinterInfo>
 
 #include <cstdio>
 #include <memory>
@@ -109,7 +109,7 @@ int main(int argc, char **argv) {
     RegisterPreviewWindows();
     // Without an installed printer the pages still have their paper, and printing writes a PDF beside the file.
     std::optional<printers::ScopedFactory> pdf;
-    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+    if (printers::NewPrinter()->Printers().isEmpty()) {
         const QFileInfo info(options->file);
         const QString target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
         pdf.emplace([target] { return QtPrinter::PdfFile(target); });

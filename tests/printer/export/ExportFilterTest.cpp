@@ -4,6 +4,7 @@
 #include "printer/export/QRPDFExportFilter.h"
 #include "printer/export/QRStoredPagesExport.h"
 #include "printer/export/QRTextExportFilters.h"
+#include "printer/drawing/QtPrinter.h"
 #include "tests/printer/PrinterTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -72,6 +73,13 @@ void produce(TQRPrinter &printer, int pages) {
     }
     printer.EndDoc();
 }
+
+// Report printers on a PDF printer of A4 paper, whatever printers the machine has.
+class StoredPagesExport : public ::testing::Test {
+protected:
+    TempFolder folder;
+    printers::ScopedFactory pdf{[this] { return QtPrinter::PdfFile(folder.filePath(QStringLiteral("device.pdf"))); }};
+};
 
 } // namespace
 
@@ -187,8 +195,9 @@ TEST(ExportLibrary, FiltersByExtension) {
     EXPECT_EQ(own.Filters()[0].Extension, QStringLiteral("XLS"));
 }
 
-TEST(StoredPagesExport, PagesAreFedAsARunFeedsThem) {
+TEST_F(StoredPagesExport, PagesAreFedAsARunFeedsThem) {
     TQRPrinter printer;
+    ASSERT_EQ(printer.PaperSize(), TQRPaperSize::A4);
     produce(printer, 2);
     CallLog log;
     EXPECT_EQ(ExportStoredPages(printer, log), 2);
@@ -210,10 +219,9 @@ TEST(StoredPagesExport, PagesAreFedAsARunFeedsThem) {
     EXPECT_EQ(again.calls, (QStringList{"EndPage", "Finish"}));
 }
 
-TEST(StoredPagesExport, PdfDrawsTheRecordedPages) {
+TEST_F(StoredPagesExport, PdfDrawsTheRecordedPages) {
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-    TempFolder folder;
     TQRPrinter printer;
     produce(printer, 3);
     const QString file = folder.filePath(QStringLiteral("pages.pdf"));
