@@ -3,20 +3,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-TQROutlineEntry entry(const QString &title, int level, int key, int page = 1) {
-    TQROutlineEntry e;
-    e.Title = title;
-    e.Level = level;
-    e.Key = key;
-    e.Page = page;
-    e.Area = QRect(QPoint(10 * key, 20), QPoint(100 * key, 200));
-    return e;
-}
-
-} // namespace
-
 TEST(Outline, FindEntryGivesTheFirstMatch) {
     TQROutline outline;
     QRect area(1, 2, 3, 4);
@@ -24,8 +10,8 @@ TEST(Outline, FindEntryGivesTheFirstMatch) {
     outline.FindEntry(1, area, page);
     EXPECT_EQ(page, 0);
     EXPECT_TRUE(area.isNull());
-    outline.AddEntry(entry(QStringLiteral("one"), 1, 5, 3));
-    outline.AddEntry(entry(QStringLiteral("two"), 1, 5, 4));
+    outline.AddEntry(outlineEntry(QStringLiteral("one"), 1, 5, 3));
+    outline.AddEntry(outlineEntry(QStringLiteral("two"), 1, 5, 4));
     outline.FindEntry(5, area, page);
     EXPECT_EQ(page, 3);
     EXPECT_EQ(area, QRect(QPoint(50, 20), QPoint(500, 200)));
@@ -35,7 +21,7 @@ TEST(Outline, FindEntryGivesTheFirstMatch) {
 
 TEST(Outline, EntryLayout) {
     TQROutlineEntry e =
-        entry(QStringLiteral("Árvíztűrő tükörfúrógép, a very long title that runs past fifty-one"), 2, 7, 12);
+        outlineEntry(QStringLiteral("Árvíztűrő tükörfúrógép, a very long title that runs past fifty-one"), 2, 7, 12);
     e.Key = -7;
     const QByteArray bytes = e.toBytes();
     ASSERT_EQ(bytes.size(), 80);

@@ -1,21 +1,12 @@
 #include "printer/preview/OutlineTreeWidget.h"
 #include "printer/QROutline.h"
+#include "tests/printer/PrinterTestSupport.h"
 
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-TQROutlineEntry entry(const QString &title, int level, int key, int page = 1) {
-    TQROutlineEntry e;
-    e.Title = title;
-    e.Level = level;
-    e.Key = key;
-    e.Page = page;
-    e.Area = QRect(QPoint(10 * key, 20), QPoint(100 * key, 200));
-    return e;
-}
 
 // The tree as text: one line per node, indented by depth.
 QString dump(QTreeWidgetItem *item, int depth = 0) {
@@ -38,13 +29,13 @@ TEST(OutlineTreeWidget, TreeFollowsTheLatestNodeOfEachLevel) {
     QTreeWidget widget;
     OutlineTreeWidget nodes(&widget);
     TQROutline outline;
-    outline.AddEntry(entry(QStringLiteral("A"), 1, 1));
-    outline.AddEntry(entry(QStringLiteral("B"), 3, 2)); // no level-2 node yet: top level
-    outline.AddEntry(entry(QStringLiteral("C"), 2, 3)); // follows levels 1 and 3: child of A
-    outline.AddEntry(entry(QStringLiteral("D"), 3, 4));
-    outline.AddEntry(entry(QStringLiteral("E"), 1, 5));
-    outline.AddEntry(entry(QStringLiteral("F"), 0, 6));  // out of range: taken as level 1
-    outline.AddEntry(entry(QStringLiteral("G"), 99, 7)); // deeper than 31: no parent at 30, top level
+    outline.AddEntry(outlineEntry(QStringLiteral("A"), 1, 1));
+    outline.AddEntry(outlineEntry(QStringLiteral("B"), 3, 2)); // no level-2 node yet: top level
+    outline.AddEntry(outlineEntry(QStringLiteral("C"), 2, 3)); // follows levels 1 and 3: child of A
+    outline.AddEntry(outlineEntry(QStringLiteral("D"), 3, 4));
+    outline.AddEntry(outlineEntry(QStringLiteral("E"), 1, 5));
+    outline.AddEntry(outlineEntry(QStringLiteral("F"), 0, 6));  // out of range: taken as level 1
+    outline.AddEntry(outlineEntry(QStringLiteral("G"), 99, 7)); // deeper than 31: no parent at 30, top level
     outline.AttachTree(&nodes);
     EXPECT_EQ(dump(widget), QStringLiteral("A\n  C\n    D\nB\nE\nF\nG\n"));
     EXPECT_EQ(nodes.item(2)->data(0, Qt::UserRole).toInt(), 3);
@@ -52,7 +43,7 @@ TEST(OutlineTreeWidget, TreeFollowsTheLatestNodeOfEachLevel) {
     outline.ClearEntries();
     outline.RebuildTree();
     EXPECT_EQ(widget.topLevelItemCount(), 0);
-    outline.AddEntry(entry(QStringLiteral("X"), 1, 1));
+    outline.AddEntry(outlineEntry(QStringLiteral("X"), 1, 1));
     TQROutline empty;
     empty.AttachTree(&nodes);
     EXPECT_EQ(widget.topLevelItemCount(), 0);

@@ -2,6 +2,8 @@
 
 #include "printer/preview/QRPreviewWindows.h"
 
+#include <QApplication>
+
 template <typename T> static std::optional<T> next(std::deque<std::optional<T>> &queue) {
     if (queue.empty())
         return std::nullopt;
@@ -55,4 +57,14 @@ QString PreviewTest::reportFile(const QString &name, int pages, std::function<QS
     const QString path = folder.filePath(name);
     report.Printer()->SavePages(path);
     return path;
+}
+
+QPointer<TQRStandardPreview> PreviewTest::open(TQRPrinter *printer) {
+    QPointer<TQRStandardPreview> window = new TQRStandardPreview(printer);
+    auto answers = std::make_unique<TestDialogs>();
+    dialogs = answers.get();
+    window->SetDialogs(std::move(answers));
+    window->show();
+    QApplication::processEvents();
+    return window;
 }

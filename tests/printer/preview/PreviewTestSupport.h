@@ -1,11 +1,13 @@
 #pragma once
 
 #include "printer/drawing/Printer.h"
+#include "printer/preview/QRPrev.h"
 #include "printer/preview/QRPreviewDialogs.h"
 #include "tests/printer/ScriptedPrinter.h"
 #include "tests/printer/preview/ScriptedReport.h"
 #include "tests/support/TestSupport.h"
 
+#include <QPointer>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -40,6 +42,10 @@ protected:
 
     /// Writes a report file of `pages` pages, page n holding "Page n" and the lines `text(n)`.
     QString reportFile(const QString &name, int pages, std::function<QStringList(int)> text = {});
+    /// A standard preview window on `printer`, shown, whose questions `dialogs` answers from then on.
+    QPointer<TQRStandardPreview> open(TQRPrinter *printer);
+
+    TestDialogs *dialogs = nullptr;
 
     ScriptedSystem system;
     printers::ScopedFactory factory;

@@ -15,17 +15,7 @@ namespace {
 
 class SaveLoad : public PreviewTest {
 protected:
-    QPointer<TQRStandardPreview> open(TQRPrinter *printer) {
-        QPointer<TQRStandardPreview> window = new TQRStandardPreview(printer);
-        auto answers = std::make_unique<TestDialogs>();
-        dialogs = answers.get();
-        window->SetDialogs(std::move(answers));
-        window->show();
-        QApplication::processEvents();
-        return window;
-    }
     bool exists(const QString &name) const { return QFile::exists(folder.filePath(name)); }
-    TestDialogs *dialogs = nullptr;
 };
 
 } // namespace

@@ -48,22 +48,12 @@ TMetafile loaded(const QByteArray &bytes) {
 
 class Search : public PreviewTest {
 protected:
-    QPointer<TQRStandardPreview> open(ScriptedReport &report) {
-        QPointer<TQRStandardPreview> window = new TQRStandardPreview(report.Printer());
-        auto answers = std::make_unique<TestDialogs>();
-        dialogs = answers.get();
-        window->SetDialogs(std::move(answers));
-        window->show();
-        QApplication::processEvents();
-        return window;
-    }
     static QStringList results(const TQRStandardPreview &window) {
         QStringList items;
         for (int i = 0; i < window.SearchResultBox->count(); ++i)
             items << window.SearchResultBox->item(i)->text();
         return items;
     }
-    TestDialogs *dialogs = nullptr;
 };
 
 } // namespace
@@ -137,7 +127,7 @@ TEST_F(Search, ListsThePagesThatHoldTheText) {
                            n == 4 ? QStringLiteral("total") : QString()};
     };
     report.Run(5);
-    auto window = open(report);
+    auto window = open(report.Printer());
     dialogs->searches.push_back(TQRPreviewDialogs::SearchText{QStringLiteral("total"), false});
     window->FindButtonClick();
     EXPECT_EQ(results(*window), (QStringList{"Page 1", "Page 3", "Page 4"}));
@@ -170,9 +160,9 @@ TEST_F(Search, ASearchWhileOneRunsIsRefused) {
     first.Run(60);
     ScriptedReport second;
     second.Run(2);
-    auto window = open(first);
+    auto window = open(first.Printer());
     TestDialogs *firstDialogs = dialogs;
-    auto other = open(second);
+    auto other = open(second.Printer());
 
     // While the first window searches, the user asks both windows for another search.
     bool otherSearched = true;
@@ -205,7 +195,7 @@ TEST_F(Search, ASearchWhileOneRunsIsRefused) {
 
 TEST_F(Search, NoSearchWhilePagesAreProduced) {
     ScriptedReport report;
-    auto window = open(report);
+    auto window = open(report.Printer());
     bool searched = true;
     report.whileDrawing = [&](int n) {
         if (n == 3)

@@ -24,16 +24,6 @@ namespace {
 
 class StandardPreview : public PreviewTest {
 protected:
-    // A window on `report`'s printer, shown, whose questions `dialogs` answers.
-    QPointer<TQRStandardPreview> open(ScriptedReport &report) {
-        QPointer<TQRStandardPreview> window = new TQRStandardPreview(report.Printer());
-        auto answers = std::make_unique<TestDialogs>();
-        dialogs = answers.get();
-        window->SetDialogs(std::move(answers));
-        window->show();
-        QApplication::processEvents();
-        return window;
-    }
     static void closeAndWait(QPointer<TQRStandardPreview> &window) {
         if (window)
             window->close();
@@ -49,7 +39,6 @@ protected:
                 names << b->objectName();
         return names;
     }
-    TestDialogs *dialogs = nullptr;
 };
 
 const QStringList AllCommands{"ZoomFit",    "ZoomToWidth", "Zoom100",        "FirstPage",  "PreviousPage",
@@ -61,7 +50,7 @@ const QStringList AllCommands{"ZoomFit",    "ZoomToWidth", "Zoom100",        "Fi
 TEST_F(StandardPreview, ButtonsHintsAndTexts) {
     ScriptedReport report;
     report.Run(3);
-    auto window = open(report);
+    auto window = open(report.Printer());
     const QList<QPair<QToolButton *, QString>> hints{
         {window->ZoomFit, "Zoom to fit"},
         {window->ZoomToWidth, "Zoom to width"},
@@ -110,7 +99,7 @@ TEST_F(StandardPreview, TheReportChoosesPanesAndZoom) {
     report.showSearch = false;
     report.initialZoom = qrZoomOther;
     report.zoom = 150;
-    auto window = open(report);
+    auto window = open(report.Printer());
     EXPECT_FALSE(window->Tabs->isVisible());
     EXPECT_FALSE(window->FindButton->isVisible());
     EXPECT_EQ(window->QRPreview->Zoom(), 150);
@@ -119,7 +108,7 @@ TEST_F(StandardPreview, TheReportChoosesPanesAndZoom) {
 
     report.showSearch = true;
     report.initialZoom = qrZoomToWidth;
-    window = open(report);
+    window = open(report.Printer());
     EXPECT_TRUE(window->Tabs->isVisible());
     EXPECT_FALSE(window->Tabs->isTabVisible(0));
     EXPECT_TRUE(window->Tabs->isTabVisible(1));
@@ -130,7 +119,7 @@ TEST_F(StandardPreview, TheReportChoosesPanesAndZoom) {
 
 TEST_F(StandardPreview, WhilePagesAreProduced) {
     ScriptedReport report;
-    auto window = open(report);
+    auto window = open(report.Printer());
     QStringList seen;
     report.whileDrawing = [&](int n) {
         if (n != 5)
@@ -156,7 +145,7 @@ TEST_F(StandardPreview, WhilePagesAreProduced) {
 
 TEST_F(StandardPreview, ProgressShowsInStepsOfFive) {
     ScriptedReport report;
-    auto window = open(report);
+    auto window = open(report.Printer());
     QStringList shown;
     report.whileDrawing = [&](int n) {
         shown << window->StatusText(0);
@@ -171,7 +160,7 @@ TEST_F(StandardPreview, ProgressShowsInStepsOfFive) {
 TEST_F(StandardPreview, GoToPageTakesOnlyPagesThereAre) {
     ScriptedReport report;
     report.Run(12);
-    auto window = open(report);
+    auto window = open(report.Printer());
     for (const QString &typed : {QStringLiteral("7"), QStringLiteral("0"), QStringLiteral("99"), QStringLiteral("abc"),
                                  QStringLiteral(" 12 "), QStringLiteral("-3")})
         dialogs->inputs.push_back(typed);
@@ -191,7 +180,7 @@ TEST_F(StandardPreview, GoToPageTakesOnlyPagesThereAre) {
 TEST_F(StandardPreview, KeysAndWheelPageAndScroll) {
     ScriptedReport report;
     report.Run(5);
-    auto window = open(report);
+    auto window = open(report.Printer());
     window->ZoomTo100Click(); // taller than the window: there is room to scroll
     QApplication::processEvents();
     TQRPreview &preview = *window->QRPreview;
@@ -240,7 +229,7 @@ TEST_F(StandardPreview, KeysAndWheelPageAndScroll) {
 TEST_F(StandardPreview, ThumbnailsChoosePagesAndFollowThem) {
     ScriptedReport report;
     report.Run(4);
-    auto window = open(report);
+    auto window = open(report.Printer());
     window->SizeThumbnails();
     EXPECT_GT(window->ThumbPageHeight, window->ThumbPageWidth); // portrait paper
     EXPECT_EQ(window->ThumbGrid->verticalHeader()->defaultSectionSize(), window->ThumbPageHeight);
@@ -262,7 +251,7 @@ TEST_F(StandardPreview, ThumbnailsChoosePagesAndFollowThem) {
 TEST_F(StandardPreview, PagesInPreviewStopsTheRun) {
     ScriptedReport report;
     report.pagesInPreview = 2;
-    auto window = open(report);
+    auto window = open(report.Printer());
     report.Run(10);
     EXPECT_TRUE(report.stopRequested);
     EXPECT_EQ(report.Printer()->PagesProduced(), 2);
@@ -271,7 +260,7 @@ TEST_F(StandardPreview, PagesInPreviewStopsTheRun) {
 
 TEST_F(StandardPreview, CancelStopsTheRunAndKeepsItsPages) {
     ScriptedReport report;
-    auto window = open(report);
+    auto window = open(report.Printer());
     report.whileDrawing = [&](int n) {
         if (n == 3) {
             ASSERT_TRUE(window->CancelButton->isEnabled());
@@ -290,7 +279,7 @@ TEST_F(StandardPreview, CancelStopsTheRunAndKeepsItsPages) {
 
 TEST_F(StandardPreview, ClosingWhilePagesAreProducedStopsTheRun) {
     ScriptedReport report;
-    auto window = open(report);
+    auto window = open(report.Printer());
     TQRPrinter *printer = report.Printer();
     int afterPreview = 0;
     printer->AfterPreview = [&](TQRPrinter *) { ++afterPreview; };
@@ -313,7 +302,7 @@ TEST_F(StandardPreview, ClosingWhilePagesAreProducedStopsTheRun) {
     EXPECT_EQ(textOf(*printer->FetchPage(3)), QStringLiteral("Page 3"));
 
     // Closed on an idle report, the report frees its printer.
-    window = open(report);
+    window = open(report.Printer());
     closeAndWait(window);
     EXPECT_FALSE(window);
     report.Printer(); // a new one
@@ -324,7 +313,7 @@ TEST_F(StandardPreview, TheReportCanTakeOverCommands) {
     ScriptedReport report;
     report.Run(2);
     report.handle = {spCopy, spPrint, spSave, spLoad, spCancel};
-    auto window = open(report);
+    auto window = open(report.Printer());
     QApplication::clipboard()->clear();
     window->copybuttonClick();
     window->PrintClick();
