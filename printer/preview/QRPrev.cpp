@@ -244,6 +244,8 @@ void TQRStandardPreview::buildWindow() {
     Tabs = new QTabWidget(central);
     Tabs->setObjectName(QStringLiteral("Tabs"));
     Tabs->setFixedWidth(TabsWidth);
+    Tabs->setUsesScrollButtons(false);
+    Tabs->setElideMode(Qt::ElideRight);
     TabThumbs = new QWidget;
     ThumbGrid = new QTableView(TabThumbs);
     ThumbGrid->setObjectName(QStringLiteral("ThumbGrid"));
