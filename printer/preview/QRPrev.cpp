@@ -186,7 +186,30 @@ void TQRStandardPreview::buildWindow() {
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
 
-    auto *ToolBar1 = new QWidget(central);
+    outer->addWidget(buildToolBar(central));
+    auto *body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(2);
+    buildTabs(central);
+    body->addWidget(Tabs);
+    QRPreview = new TQRPreview(central);
+    QRPreview->setObjectName(QStringLiteral("QRPreview"));
+    QRPreview->horizontalScrollBar()->setSingleStep(HorizontalIncrement);
+    QRPreview->verticalScrollBar()->setSingleStep(VerticalIncrement);
+    QRPreview->viewport()->installEventFilter(this);
+    QRPreview->PageImage()->installEventFilter(this);
+    body->addWidget(QRPreview, 1);
+    outer->addLayout(body, 1);
+    setCentralWidget(central);
+
+    buildStatusBar();
+    connectCommands();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+QWidget *TQRStandardPreview::buildToolBar(QWidget *parent) {
+    auto *ToolBar1 = new QWidget(parent);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     auto *rows = new QVBoxLayout(ToolBar1);
     rows->setContentsMargins(2, 2, 2, 2);
@@ -236,12 +259,11 @@ void TQRStandardPreview::buildWindow() {
                                                        separator(ToolBar1), CancelButton, ExitButton})
         row2->addWidget(w);
     row2->addStretch();
-    outer->addWidget(ToolBar1);
+    return ToolBar1;
+}
 
-    auto *body = new QHBoxLayout;
-    body->setContentsMargins(0, 0, 0, 0);
-    body->setSpacing(2);
-    Tabs = new QTabWidget(central);
+void TQRStandardPreview::buildTabs(QWidget *parent) {
+    Tabs = new QTabWidget(parent);
     Tabs->setObjectName(QStringLiteral("Tabs"));
     Tabs->setFixedWidth(TabsWidth);
     Tabs->setUsesScrollButtons(false);
@@ -283,18 +305,9 @@ void TQRStandardPreview::buildWindow() {
     searchLayout->addWidget(GroupBox1);
     searchLayout->addWidget(SearchResultBox, 1);
     Tabs->addTab(TabSearchResult, QStringLiteral("Search Results"));
-    body->addWidget(Tabs);
+}
 
-    QRPreview = new TQRPreview(central);
-    QRPreview->setObjectName(QStringLiteral("QRPreview"));
-    QRPreview->horizontalScrollBar()->setSingleStep(HorizontalIncrement);
-    QRPreview->verticalScrollBar()->setSingleStep(VerticalIncrement);
-    QRPreview->viewport()->installEventFilter(this);
-    QRPreview->PageImage()->installEventFilter(this);
-    body->addWidget(QRPreview, 1);
-    outer->addLayout(body, 1);
-    setCentralWidget(central);
-
+void TQRStandardPreview::buildStatusBar() {
     QStatusBar *bar = statusBar();
     bar->setSizeGripEnabled(true);
     for (int i = 0; i < 3; ++i) {
@@ -309,7 +322,9 @@ void TQRStandardPreview::buildWindow() {
     bar->addWidget(m_panels[0]);
     bar->addWidget(m_panels[1]);
     bar->addWidget(m_panels[2], 1);
+}
 
+void TQRStandardPreview::connectCommands() {
     connect(ZoomFit, &QToolButton::clicked, this, &TQRStandardPreview::ZoomToFitClick);
     connect(ZoomToWidth, &QToolButton::clicked, this, &TQRStandardPreview::ZoomToWidthClick);
     connect(Zoom100, &QToolButton::clicked, this, &TQRStandardPreview::ZoomTo100Click);
@@ -329,9 +344,6 @@ void TQRStandardPreview::buildWindow() {
     connect(ThumbGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) { thumbnailChosen(current.row()); });
     connect(SearchResultBox, &QListWidget::itemClicked, this, [this] { searchResultChosen(); });
-
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
 }
 
 TQRPreviewReport *TQRStandardPreview::PreviewReport() const {

@@ -100,8 +100,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    friend class ThumbModel;
     void buildWindow();
+    QWidget *buildToolBar(QWidget *parent);
+    void buildTabs(QWidget *parent);
+    void buildStatusBar();
+    void connectCommands();
     void pageAvailable(int n);
     void progressUpdate(int percent);
     bool keyDown(int key, Qt::KeyboardModifiers modifiers);
