@@ -1,10 +1,10 @@
 #include "printer/QRError.h"
 #include "printer/QRPrinter.h"
+#include "printer/drawing/QtPrinter.h"
 #include "printer/export/QRExportFilterLibrary.h"
 #include "printer/export/QRPDFExportFilter.h"
 #include "printer/export/QRStoredPagesExport.h"
 #include "printer/export/QRTextExportFilters.h"
-#include "printer/drawing/QtPrinter.h"
 #include "tests/printer/PrinterTestSupport.h"
 #include "tests/support/TestSupport.h"
 
