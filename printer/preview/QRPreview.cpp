@@ -147,19 +147,25 @@ void TQRPreview::ReloadPage(int n) {
 }
 
 void TQRPreview::SetOutline(QTreeWidget *tree) {
-    if (m_printer && m_outlineNodes && m_printer->OutlineTree() == m_outlineNodes.get())
-        m_printer->SetOutlineTree(nullptr);
-    m_outlineNodes.reset();
-    if (m_outline)
-        disconnect(m_outline, nullptr, this, nullptr);
+    dropOutline();
     m_outline = tree;
     if (tree) {
         m_outlineNodes = std::make_unique<OutlineTreeWidget>(tree);
-        // A tree freed before this control takes its outline with it.
-        connect(tree, &QObject::destroyed, this, [this] { SetOutline(nullptr); });
+        // A tree freed before this control takes its outline with it (it is only a QObject by then).
+        m_outlineGone = connect(tree, &QObject::destroyed, this, [this] {
+            m_outline = nullptr;
+            dropOutline();
+        });
     }
     if (m_printer)
         m_printer->SetOutlineTree(m_outlineNodes.get());
+}
+
+void TQRPreview::dropOutline() {
+    if (m_printer && m_outlineNodes && m_printer->OutlineTree() == m_outlineNodes.get())
+        m_printer->SetOutlineTree(nullptr);
+    m_outlineNodes.reset();
+    disconnect(m_outlineGone);
 }
 
 double TQRPreview::PageWidthPixels() const {

@@ -5,13 +5,13 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QScrollArea>
-#include <QTreeWidget>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
 
 class OutlineTreeWidget;
+class QTreeWidget;
 class TMetafile;
 class TQRPrinter;
 
@@ -108,12 +108,14 @@ protected:
 private:
     void pageReady(int n);
     void keepZoomMode();
+    void dropOutline();
 
     TQRPreviewImage *m_image;
     QPointer<TQRPrinter> m_printer;
     int m_zoom = 100;
     TQRZoomState m_zoomMode = qrZoomOther;
     int m_pageNumber = 1;
-    QPointer<QTreeWidget> m_outline;
+    QTreeWidget *m_outline = nullptr;
     std::unique_ptr<OutlineTreeWidget> m_outlineNodes;
+    QMetaObject::Connection m_outlineGone;
 };
