@@ -341,17 +341,18 @@ std::unique_ptr<TMetafile> TQRPrinter::FetchPage(int n) {
 void TQRPrinter::LoadPages(const QString &fileName) {
     if (m_state == psBusy)
         throw EQRError(QStringLiteral("QRPrinter not ready"));
-    // The file is read whole before the current pages go: a file that fails leaves them as they were.
-    std::unique_ptr<TMetafile> first;
-    {
-        TQRPageList probe;
-        probe.LoadPages(fileName);
-        if (probe.StoredPages() > 0)
-            first = probe.FetchPage(1);
-    }
+    // The page list walks the whole file before the current pages go: a file that fails leaves them as they
+    // were. (Reading it twice made the first page of a large file wait for two walks.)
     m_pageList.LoadPages(fileName);
     m_pagesProduced = m_pageList.StoredPages();
     setScreenFactors();
+    std::unique_ptr<TMetafile> first;
+    try {
+        if (m_pagesProduced > 0)
+            first = m_pageList.FetchPage(1);
+    } catch (const EQRError &) {
+        // a first page that cannot be read leaves the paper as it is
+    }
     if (first && m_pagesProduced > 0) {
         // Page size in 4-mm steps, from the recording's own resolution.
         const int w = int(std::trunc(first->Width() / (first->DpiX() / 254) / 40));
