@@ -81,6 +81,11 @@ public:
     virtual void AddBands(TQRBandOrder &bands);
     /// Makes its data set visible to the expressions of the run.
     virtual void PublishDataSet() {}
+    /// Passes a notification to every expression of NotifyTargets (0: a record has been printed).
+    void Notify(int code);
+    /// At a new column or page: prints again the headers of open groups that ask for it, here and in the
+    /// controllers below.
+    virtual void ReprintGroupHeaders();
 
     /// True when `target` is reached from `start` by following masters through controllers and controller
     /// bands (a link from `start` would close a circle).
@@ -90,6 +95,14 @@ public:
 
 protected:
     void collect(int depth);
+    /// Every group evaluates its key; true when one changed (then every later group counts as changed too).
+    bool CheckGroups();
+    /// Headers of the changed groups, outer to inner.
+    void PrintGroupHeaders();
+    /// Footers of the changed groups, inner to outer.
+    void PrintGroupFooters();
+    /// From the group at `index` on, every group takes its current key and counts as changed.
+    void markChangedFrom(qsizetype index);
 
     QPointer<QObject> m_host;
     QPointer<QObject> m_master;
@@ -125,8 +138,15 @@ public:
 
     void AddBands(TQRBandOrder &bands) override;
     void PublishDataSet() override;
+    void Execute() override;
+    void PrepareRun() override;
+    void PrintOnceEmpty() override;
 
 private:
+    /// The query's parameters named like report values take those values; the query opens again.
+    void applyParams();
+    void reportProgress(int recordCount, bool ownDataSet);
+
     QPointer<TDataSet> m_dataSet;
     QPointer<TQRCustomBand> m_detailBand;
     QPointer<TQRCustomBand> m_headerBand;
@@ -236,6 +256,10 @@ public:
     void SetReprintOnNewPage(bool on) { m_reprintOnNewPage = on; }
 
     void SetParentReport(TCustomDezirUzu *report) override;
+
+    /// Evaluates the key and sets Changed: at the first record, when the kind of value changes, or when a value
+    /// of the same kind differs (texts compared exactly; two errors never differ).
+    void CheckBreak();
 
     // Run state.
     TQREvaluator &KeyEvaluator() { return *m_keyEvaluator; }

@@ -173,10 +173,52 @@ public:
 
     /// Runs the controller once (the record loop of a run).
     virtual void Execute();
-    // Generation entry points (the run itself is built on this model).
-    virtual void Print() {}
-    /// Stops a run in progress.
+
+    // Generation. A run prepares the report, lets the controller print, finishes the last page and closes the
+    // printer's job. A run that fails leaves the report idle with its units, environments and controls as they
+    // were and the printer's job aborted, and the error reaches the caller.
+    /// One run on ReportPrinter; nothing while a run is going. `continued`: a report of a composite job, which
+    /// has set the printer, the cursor, the page and the column, and finishes the job itself.
+    virtual void Generate(bool continued);
+    /// Generates straight to a printer (the job's page range and copies from PrinterSettings); nothing while a
+    /// run is going or when no printer is installed.
+    virtual void Print();
+    /// Generates into the page store: ReportPrinter becomes a new printer that holds the pages (and the
+    /// report's until a preview of it closes). A printer of an earlier such run that no preview shows goes.
+    void GeneratePages();
+    /// Generates into an export filter; nothing while a run is going.
+    void Export(TQRExportFilter *filter);
+    /// One report of a composite export on the composite's printer; the filter stays set afterwards.
+    void ExportContinued(TQRExportFilter *filter, TQRPrinter *printer);
+    /// The print dialog on the report's printer settings; false when the user cancelled it (Tag is then 1).
+    /// Without a registered dialog the printer's settings stay as they are.
+    bool SetupPrinter();
+    /// Stops a run in progress: the controller stops at its next record and the printer's job is aborted.
     virtual void Cancel();
+
+    // The page machinery, for bands, controllers and controls during a run. Lengths are native.
+    /// Prints a band; one aligned to the bottom first moves to the bottom of the page when it fits there.
+    void OutputBand(TQRCustomBand *band);
+    /// Room left on the page above the bottom margin and the page footers; 0 outside a run or before page 1.
+    qint32 SpaceLeft() const;
+    /// A break asked for by ForceNewPage: the rest of the page's columns are skipped (the first one after the
+    /// title and column header is swallowed).
+    void RequestNewPage();
+    /// A break asked for by ForceNewColumn (the first one while the first column fills is swallowed).
+    void RequestNewColumn();
+    void StartNewColumn();
+    void StartNewPage();
+    void EndPage();
+    /// The height kept free for the enabled page footers and their children.
+    void ComputePageFooterSpace();
+    /// The controls placed on the report itself and the report's frame, at the end of every page.
+    void PrintReportControls();
+    /// True while a page or column break prints its own bands (page header and footer, column header,
+    /// reprinted group headers): a band printed then makes no further break.
+    bool Breaking() const { return m_breaking > 0; }
+    /// The paper length the page's bands stand on: the printer's paper length for a portrait or custom page,
+    /// its paper width for a turned one.
+    double PaperBottom() const;
 
     // The printer's view of the report.
     bool UseStandardprinter() const override { return m_printerSettings->UseStandardprinter(); }
@@ -200,8 +242,9 @@ public:
     /// Set at the start of every run to whether the run continues a composite job (one per process).
     static bool ContinuedRun;
     QList<TQRCustomBand *> ScratchBands;
-    /// The data sets expressions see during a run (none while idle).
-    std::unique_ptr<TQRDataSetList> DataSets;
+    /// The data sets expressions see during a run (empty while idle). It lives as long as the report, so an
+    /// evaluator that kept it never points at a freed list.
+    const std::unique_ptr<TQRDataSetList> DataSets;
     QPointer<TQRPrinter> ReportPrinter;
     TQRExportFilter *ExportFilter = nullptr;
     bool RenderPages = true;
@@ -229,6 +272,8 @@ public:
     /// Band bookkeeping, for bands only.
     void BandArrived(TQRCustomBand *band);
     void BandLeft(TQRCustomBand *band);
+    /// A component of the report asked to be deleted later while a run is going: it goes once the run has ended.
+    void DeferDelete(QObject *component);
 
 protected:
     bool event(QEvent *event) override;
@@ -240,7 +285,23 @@ protected:
     void replaceController(TQRCustomController *controller);
 
 private:
+    struct RunState;
     void applyUnitsToPrintables(TQRControl *holder, TQRUnit units);
+    /// Steps of a run after BeforePrint agreed, up to the end of the data.
+    void runSteps(bool continued, RunState &state);
+    /// Undoes what the run did (all of it after an error) and closes the printer's job.
+    void endRun(bool continued, RunState &state, bool failed);
+    void collectDataSets();
+    TQRPrinter &runPrinter() const;
+    /// A printer for a run of this report, taking over the progress receiver of the one it replaces.
+    TQRPrinter *newRunPrinter(QObject *parent);
+    void printBackground();
+
+    int m_breaking = 0;
+    bool m_orderPending = false;
+    QList<QPointer<QObject>> m_deletePending;
+    TQREvElement *m_pageNumberConstant = nullptr;
+    TQREvElement *m_columnNumberConstant = nullptr;
 
     TQRCustomController *m_controller = nullptr;
     QList<TQRCustomBand *> m_orderedBands;
