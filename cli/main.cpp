@@ -18,9 +18,12 @@ static void quietMessages(QtMsgType type, const QMessageLogContext &, const QStr
 
 int main(int argc, char **argv) {
     qInstallMessageHandler(quietMessages);
-    // Drawing and fonts need a GUI application; the tool itself never opens a window.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // Drawing and fonts need a GUI application; the tool itself never opens a window (tavik-preview does, on
+    // the platform the user chose: it learns that this one was only the tool's own).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("TAVIK_DEFAULT_PLATFORM", "1");
+    }
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("TavikEditor"));
     QStringList args = app.arguments().mid(1);

@@ -3,6 +3,7 @@
 #include "printer/QRError.h"
 #include "printer/QRMessages.h"
 #include "printer/QRPrinterSettings.h"
+#include "printer/QRProgressWindow.h"
 #include "printer/drawing/EmfRecorder.h"
 #include "printer/drawing/Metafile.h"
 #include "printer/drawing/Printer.h"
@@ -10,18 +11,12 @@
 
 #include <QCoreApplication>
 #include <QPainter>
-#include <QWidget>
 
 #include <cmath>
 
 namespace {
 
 constexpr double DefaultPixelsPerUnit = 0.37795;
-
-TQRPrinter::ProgressWindowFactory &progressWindowFactory() {
-    static TQRPrinter::ProgressWindowFactory factory;
-    return factory;
-}
 
 int listedPrinters(TPrinter &printer) {
     try {
@@ -346,17 +341,18 @@ std::unique_ptr<TMetafile> TQRPrinter::FetchPage(int n) {
 void TQRPrinter::LoadPages(const QString &fileName) {
     if (m_state == psBusy)
         throw EQRError(QStringLiteral("QRPrinter not ready"));
-    // The file is read whole before the current pages go: a file that fails leaves them as they were.
-    std::unique_ptr<TMetafile> first;
-    {
-        TQRPageList probe;
-        probe.LoadPages(fileName);
-        if (probe.StoredPages() > 0)
-            first = probe.FetchPage(1);
-    }
+    // The page list walks the whole file before the current pages go: a file that fails leaves them as they
+    // were. (Reading it twice made the first page of a large file wait for two walks.)
     m_pageList.LoadPages(fileName);
     m_pagesProduced = m_pageList.StoredPages();
     setScreenFactors();
+    std::unique_ptr<TMetafile> first;
+    try {
+        if (m_pagesProduced > 0)
+            first = m_pageList.FetchPage(1);
+    } catch (const EQRError &) {
+        // a first page that cannot be read leaves the paper as it is
+    }
     if (first && m_pagesProduced > 0) {
         // Page size in 4-mm steps, from the recording's own resolution.
         const int w = int(std::trunc(first->Width() / (first->DpiX() / 254) / 40));
@@ -405,21 +401,21 @@ int TQRPrinter::PrintStoredPages() {
     const QPointer<TQRPrinter> alive(this);
     TPrinter *const sharedDevice = m_ownDevice ? nullptr : m_device; // outlives this printer
     QPointer<QObject> previousReceiver = m_progressReceiver;
-    std::unique_ptr<QWidget> window;
+    std::unique_ptr<TQRProgressWindow> window;
     const auto finish = [&] {
         if (window) {
-            window->hide();
+            window->Hide();
             window.reset();
             m_progressReceiver = previousReceiver;
         }
     };
     int printed = 0;
     try {
-        if (withProgress && progressWindowFactory()) {
-            window = progressWindowFactory()(*this);
+        if (withProgress) {
+            window = TQRProgressWindow::Create(*this);
             if (window) {
-                window->show();
-                m_progressReceiver = window.get();
+                window->Show();
+                m_progressReceiver = window->Receiver();
             }
         }
         const double xf = m_settings.DpiX() / 254.0;
@@ -498,10 +494,4 @@ void TQRPrinter::discardNow() {
 void TQRPrinter::SetOutlineTree(TQROutlineNodes *tree) {
     m_outlineTree = tree;
     m_pageList.Outline().AttachTree(tree);
-}
-
-TQRPrinter::ProgressWindowFactory TQRPrinter::SetProgressWindowFactory(ProgressWindowFactory factory) {
-    ProgressWindowFactory previous = std::move(progressWindowFactory());
-    progressWindowFactory() = std::move(factory);
-    return previous;
 }

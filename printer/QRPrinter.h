@@ -13,7 +13,6 @@
 
 class QPainter;
 class QPaintDevice;
-class QWidget;
 class TMetafile;
 class TMetafileCanvas;
 class TPrinter;
@@ -58,8 +57,6 @@ class TQRPrinter : public QObject {
 public:
     using TQRAfterPrintEvent = std::function<void(TQRPrinter *Sender)>;
     using TQRAfterPreviewEvent = std::function<void(TQRPrinter *Sender)>;
-    /// Makes the progress window printing stored pages shows (none: no window).
-    using ProgressWindowFactory = std::function<std::unique_ptr<QWidget>(TQRPrinter &printer)>;
 
     explicit TQRPrinter(TQRParentReport *report = nullptr, QObject *parent = nullptr);
     ~TQRPrinter() override;
@@ -157,9 +154,7 @@ public:
     /// now), so the stream being written stays until then.
     void DiscardPages();
     void SetOutlineTree(TQROutlineNodes *tree);
-
-    /// Installs how printing stored pages makes its progress window; returns the one installed before.
-    static ProgressWindowFactory SetProgressWindowFactory(ProgressWindowFactory factory);
+    TQROutlineNodes *OutlineTree() const { return m_outlineTree; }
 
 private:
     void closePage();

@@ -731,12 +731,14 @@ void Playback::text(const Rec &r, bool wide) {
     QTransform local = QTransform::fromTranslate(origin.x(), origin.y());
     if (f.escapement != 0)
         local.rotate(-f.escapement / 10.0);
+    const QRectF box(x, baseline - metrics.ascent(), std::abs(total), metrics.ascent() + metrics.descent());
     if (!m_painter) {
-        if (m_valid)
-            texts.append({(local * m_dc.world * pageTransform()).map(QPointF(0, 0)), s});
+        if (m_valid) {
+            const QTransform toPage = local * m_dc.world * pageTransform();
+            texts.append({toPage.map(QPointF(0, 0)), s, toPage.mapRect(box), f.font});
+        }
         return;
     }
-    const QRectF box(x, baseline - metrics.ascent(), std::abs(total), metrics.ascent() + metrics.descent());
     if (!drawable(local.mapRect(box)) || s.isEmpty())
         return;
     m_painter->save();

@@ -3,6 +3,7 @@
 #include "printer/drawing/EmfReader.h"
 
 #include <QByteArray>
+#include <QFont>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -22,10 +23,14 @@ public:
 
     void play(QPainter &painter, const QRectF &target) const;
 
-    /// One text output: its reference point in the page's reference pixels, and its text.
+    /// One text output: its reference point in the page's reference pixels and its text, with the box its
+    /// characters cover (same pixels) and the font it was written in (sized in points so that at the
+    /// screen's resolution it is as high as written in logical units).
     struct TextRun {
         QPointF position;
         QString text;
+        QRectF box;
+        QFont font;
     };
     /// Every text record in order, positioned through the mapping in force when it was drawn.
     QList<TextRun> texts() const;

@@ -1,13 +1,15 @@
 #include "printer/drawing/QtPrinter.h"
 
+#include "printer/drawing/CupsQueues.h"
 #include "printer/drawing/Units.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPageLayout>
-#include <QPrinter>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryFile>
@@ -19,25 +21,6 @@
 namespace {
 
 const QString PdfPrinterName = QStringLiteral("PDF");
-
-// Device bin codes against Qt's paper sources.
-struct SourceCode {
-    int code;
-    QPrinter::PaperSource source;
-};
-constexpr SourceCode sourceCodes[] = {
-    {1, QPrinter::OnlyOne},     {2, QPrinter::Lower},          {3, QPrinter::Middle},         {4, QPrinter::Manual},
-    {5, QPrinter::Envelope},    {6, QPrinter::EnvelopeManual}, {7, QPrinter::Auto},           {8, QPrinter::Tractor},
-    {9, QPrinter::SmallFormat}, {10, QPrinter::LargeFormat},   {11, QPrinter::LargeCapacity}, {14, QPrinter::Cassette},
-    {15, QPrinter::FormSource},
-};
-
-QPrinter::PaperSource sourceOfCode(int code) {
-    for (const SourceCode &s : sourceCodes)
-        if (s.code == code)
-            return s.source;
-    return QPrinter::CustomSource;
-}
 
 // A paper's device code. Qt files the architectural C, D and E sheets under the codes of the 17 x 22, 22 x 34
 // and 34 x 44 in sheets, which are the ANSI ones; those get the codes instead.
@@ -81,26 +64,12 @@ bool sameSize(const QPageSize &size, const QSizeF &mm) {
     return std::abs(s.width() - mm.width()) <= 1 && std::abs(s.height() - mm.height()) <= 1;
 }
 
-qint16 duplexCode(QPrinter::DuplexMode mode) {
-    switch (mode) {
-    case QPrinter::DuplexNone:
-        return DeviceMode::DMDUP_SIMPLEX;
-    case QPrinter::DuplexShortSide:
-        return DeviceMode::DMDUP_HORIZONTAL;
-    default:
+qint16 duplexCode(const QString &sides) {
+    if (sides == QLatin1String("two-sided-long-edge"))
         return DeviceMode::DMDUP_VERTICAL;
-    }
-}
-
-QPrinter::DuplexMode duplexMode(int code) {
-    switch (code) {
-    case DeviceMode::DMDUP_VERTICAL:
-        return QPrinter::DuplexLongSide;
-    case DeviceMode::DMDUP_HORIZONTAL:
-        return QPrinter::DuplexShortSide;
-    default:
-        return QPrinter::DuplexNone;
-    }
+    if (sides == QLatin1String("two-sided-short-edge"))
+        return DeviceMode::DMDUP_HORIZONTAL;
+    return DeviceMode::DMDUP_SIMPLEX;
 }
 
 } // namespace
@@ -122,7 +91,7 @@ QtPrinter::~QtPrinter() {
 }
 
 void QtPrinter::listPrinters() {
-    m_names = m_pdf ? QStringList{PdfPrinterName} : QPrinterInfo::availablePrinterNames();
+    m_names = m_pdf ? QStringList{PdfPrinterName} : cups::QueueNames();
 }
 
 QStringList QtPrinter::Printers() {
@@ -150,18 +119,18 @@ void QtPrinter::Refresh() {
 // Makes `index` (-1: the default printer) the selected printer with its driver's defaults.
 void QtPrinter::select(int index) {
     if (index < 0 && !m_names.isEmpty()) {
-        index = m_pdf ? 0 : int(m_names.indexOf(QPrinterInfo::defaultPrinterName()));
+        index = m_pdf ? 0 : int(m_names.indexOf(cups::DefaultQueue()));
         if (index < 0)
             index = 0;
     }
     m_index = index;
-    m_info = QPrinterInfo();
     m_papers.clear();
     m_sizeByCode.clear();
     m_bins.reset();
     m_mode = DeviceMode();
     m_supported = 0;
-    m_printer.reset();
+    m_layout = QPageLayout();
+    m_measure.reset();
     if (index < 0)
         return;
 
@@ -179,7 +148,6 @@ void QtPrinter::select(int index) {
     m_mode.dmPaperLength = tenthsOfMm(mm.height());
     m_mode.dmPrintQuality = Resolution;
     m_mode.dmFields = m_supported | DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
-    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     configure();
 }
 
@@ -201,12 +169,12 @@ QPageSize QtPrinter::readPdfDefaults() {
     return defaultSize;
 }
 
-// An installed printer as Qt and the spooler describe it.
+// An installed printer as the spooler describes it.
 QPageSize QtPrinter::readInstalledDefaults() {
-    m_info = QPrinterInfo::printerInfo(m_names[m_index]);
+    const cups::Queue queue = cups::Describe(m_names[m_index]).value_or(cups::Queue());
     // Papers with a device code keep it; where several share a code, the one Qt names after the code
     // (by key, then by size) has it. The others get driver codes.
-    const QList<QPageSize> sizes = m_info.supportedPageSizes();
+    const QList<QPageSize> &sizes = queue.sizes;
     QList<int> codes(sizes.size(), 0);
     QSet<int> used;
     for (int pass = 0; pass < 3; ++pass) {
@@ -226,22 +194,16 @@ QPageSize QtPrinter::readInstalledDefaults() {
         m_papers.append({code, sizes[i].name(), sizes[i].size(QPageSize::Millimeter)});
         m_sizeByCode.insert(code, sizes[i]);
     }
-    if (m_info.supportsCustomPageSizes())
+    if (queue.customSizes)
         m_supported |= DeviceMode::DM_PAPERLENGTH | DeviceMode::DM_PAPERWIDTH;
-    const QList<QPrinter::DuplexMode> duplexModes = m_info.supportedDuplexModes();
-    if (std::any_of(duplexModes.begin(), duplexModes.end(), [](auto m) { return m != QPrinter::DuplexNone; })) {
+    if (queue.duplex) {
         m_supported |= DeviceMode::DM_DUPLEX;
-        m_mode.dmDuplex = duplexCode(m_info.defaultDuplexMode());
+        m_mode.dmDuplex = duplexCode(queue.defaultSides);
     }
-    const QPrinter probe(m_info, QPrinter::HighResolution);
-    QPageLayout layout = probe.pageLayout();
-    layout.setUnits(QPageLayout::Millimeter);
-    m_minMarginsMm = layout.minimumMargins();
-    m_mode.dmCollate = probe.collateCopies() ? 1 : 0;
-    m_mode.dmColor =
-        m_info.defaultColorMode() == QPrinter::Color ? DeviceMode::DMCOLOR_COLOR : DeviceMode::DMCOLOR_MONOCHROME;
-    m_mode.dmOrientation = probe.pageLayout().orientation() == QPageLayout::Landscape ? DeviceMode::DMORIENT_LANDSCAPE
-                                                                                      : DeviceMode::DMORIENT_PORTRAIT;
+    m_minMarginsMm = queue.marginsMm;
+    m_mode.dmCollate = queue.collate ? 1 : 0;
+    m_mode.dmColor = queue.color ? DeviceMode::DMCOLOR_COLOR : DeviceMode::DMCOLOR_MONOCHROME;
+    m_mode.dmOrientation = queue.landscape ? DeviceMode::DMORIENT_LANDSCAPE : DeviceMode::DMORIENT_PORTRAIT;
 
     QProcess lpoptions;
     lpoptions.start(QStringLiteral("lpoptions"), {QStringLiteral("-p"), m_names[m_index], QStringLiteral("-l")});
@@ -256,7 +218,7 @@ QPageSize QtPrinter::readInstalledDefaults() {
         lpoptions.kill();
         lpoptions.waitForFinished(1000);
     }
-    return probe.pageLayout().pageSize();
+    return queue.defaultSize.isValid() ? queue.defaultSize : QPageSize(QPageSize::A4);
 }
 
 // The page size a mode asks for: the paper of its code, or its own width and length. A PDF has no paper
@@ -274,26 +236,25 @@ QPageSize QtPrinter::pageSizeFor(const DeviceMode &mode) const {
     }
     if (hasDims)
         return QPageSize(mm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    return m_printer ? m_printer->pageLayout().pageSize() : QPageSize(QPageSize::A4);
+    return m_layout.isValid() ? m_layout.pageSize() : QPageSize(QPageSize::A4);
 }
 
 void QtPrinter::configure() {
-    QPrinter &p = *m_printer;
-    p.setOutputFormat(QPrinter::PdfFormat);
-    p.setResolution(Resolution);
-    p.setFullPage(false);
-    p.setCreator(QStringLiteral("TavikEditor"));
-    const QPageLayout layout(pageSizeFor(m_mode),
-                             m_mode.dmOrientation == DeviceMode::DMORIENT_LANDSCAPE ? QPageLayout::Landscape
-                                                                                    : QPageLayout::Portrait,
-                             m_minMarginsMm, QPageLayout::Millimeter, m_minMarginsMm);
-    p.setPageLayout(layout);
-    p.setCopyCount(std::max<int>(1, m_mode.dmCopies));
-    p.setCollateCopies(m_mode.dmCollate != 0);
-    p.setDuplex(m_supported & DeviceMode::DM_DUPLEX ? duplexMode(m_mode.dmDuplex) : QPrinter::DuplexNone);
-    if (m_supported & DeviceMode::DM_DEFAULTSOURCE)
-        p.setPaperSource(sourceOfCode(m_mode.dmDefaultSource));
-    p.setColorMode(m_mode.dmColor == DeviceMode::DMCOLOR_COLOR ? QPrinter::Color : QPrinter::GrayScale);
+    m_layout = QPageLayout(pageSizeFor(m_mode),
+                           m_mode.dmOrientation == DeviceMode::DMORIENT_LANDSCAPE ? QPageLayout::Landscape
+                                                                                  : QPageLayout::Portrait,
+                           m_minMarginsMm, QPageLayout::Millimeter, m_minMarginsMm);
+    if (m_measure)
+        writerFor(*m_measure);
+}
+
+// A PDF writer drawing pages of the current layout at the printer's resolution.
+QPdfWriter &QtPrinter::writerFor(QPdfWriter &writer) const {
+    writer.setResolution(Resolution);
+    writer.setPageLayout(m_layout);
+    writer.setCreator(QStringLiteral("TavikEditor"));
+    writer.setTitle(m_title);
+    return writer;
 }
 
 bool QtPrinter::GetPrinter(PrinterNames &names, DeviceMode &mode) {
@@ -372,15 +333,14 @@ std::optional<QString> QtPrinter::DriverPath(const QString &device) {
 }
 
 int QtPrinter::DeviceCaps(DeviceCap cap) {
-    if (!m_printer)
+    if (!m_layout.isValid())
         return 0;
-    const QRectF paper = m_printer->paperRect(QPrinter::DevicePixel);
-    const QRectF page = m_printer->pageRect(QPrinter::DevicePixel);
+    const QRectF paper = m_layout.fullRectPixels(Resolution);
+    const QRectF page = m_layout.paintRectPixels(Resolution);
     switch (cap) {
     case DeviceCap::LOGPIXELSX:
-        return m_printer->logicalDpiX();
     case DeviceCap::LOGPIXELSY:
-        return m_printer->logicalDpiY();
+        return Resolution;
     case DeviceCap::PHYSICALWIDTH:
         return rnd(paper.width());
     case DeviceCap::PHYSICALHEIGHT:
@@ -406,7 +366,16 @@ std::optional<QList<BinInfo>> QtPrinter::Bins() {
 }
 
 QPaintDevice *QtPrinter::Handle() {
-    return m_printer.get();
+    if (m_writer)
+        return m_writer.get();
+    if (!m_layout.isValid())
+        return nullptr;
+    if (!m_measure) {
+        m_scratch = std::make_unique<QBuffer>();
+        m_measure = std::make_unique<QPdfWriter>(m_scratch.get());
+        writerFor(*m_measure);
+    }
+    return m_measure.get();
 }
 
 void QtPrinter::BeginDoc() {
@@ -422,9 +391,10 @@ void QtPrinter::BeginDoc() {
             throw EPrinterError(QStringLiteral("Cannot create a temporary file in %1").arg(QDir::tempPath()));
         target = file.fileName();
     }
-    m_printer->setOutputFileName(target);
-    m_printer->setDocName(m_title);
-    if (!m_painter.begin(m_printer.get())) {
+    m_writer = std::make_unique<QPdfWriter>(target);
+    writerFor(*m_writer);
+    if (!m_painter.begin(m_writer.get())) {
+        m_writer.reset();
         if (!m_pdf)
             QFile::remove(target);
         throw EPrinterError(QStringLiteral("Cannot print to %1").arg(m_pdf ? target : m_names[m_index]));
@@ -436,7 +406,7 @@ void QtPrinter::BeginDoc() {
 void QtPrinter::NewPage() {
     if (!m_printing)
         throw EPrinterError(QStringLiteral("Printer is not currently printing"));
-    if (!m_printer->newPage())
+    if (!m_writer->newPage())
         throw EPrinterError(QStringLiteral("Cannot start a new page on %1").arg(m_names.value(m_index)));
 }
 
@@ -446,7 +416,9 @@ void QtPrinter::EndDoc() {
     m_printing = false;
     const QString file = m_jobFile;
     m_jobFile.clear();
-    if (!m_painter.end())
+    const bool ended = m_painter.end();
+    m_writer.reset(); // closes the file
+    if (!ended)
         throw EPrinterError(QStringLiteral("Cannot finish the job on %1").arg(m_names.value(m_index)));
     if (m_pdf)
         return;
@@ -464,6 +436,7 @@ void QtPrinter::Abort() {
         return;
     m_printing = false;
     m_painter.end();
+    m_writer.reset();
     QFile::remove(m_jobFile);
     m_jobFile.clear();
 }
@@ -485,7 +458,10 @@ void QtPrinter::submit(const QString &file) {
                                                                                 : QStringLiteral("one-sided");
         args << QStringLiteral("-o") << QStringLiteral("sides=") + sides;
     }
-    const QPageSize size = m_printer->pageLayout().pageSize();
+    // A PDF has no colour mode of its own: the spooler prints grey when asked.
+    if (m_mode.dmColor == DeviceMode::DMCOLOR_MONOCHROME)
+        args << QStringLiteral("-o") << QStringLiteral("print-color-mode=monochrome");
+    const QPageSize size = m_layout.pageSize();
     for (const QPageSize &offered : std::as_const(m_sizeByCode))
         if (offered.key() == size.key()) {
             args << QStringLiteral("-o") << QStringLiteral("media=") + size.key();

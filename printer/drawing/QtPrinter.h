@@ -4,20 +4,21 @@
 
 #include <QMap>
 #include <QMarginsF>
+#include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPrinterInfo>
 
 #include <memory>
 
-class QPrinter;
+class QBuffer;
+class QPdfWriter;
 
-/// The platform's printers through Qt: the installed (CUPS) printers, or one printer that writes a PDF file.
-/// The device mode is kept here and written to a QPrinter: paper codes through QPageSize's Windows ids
-/// (driver papers without one get codes above DMPAPER_USER), bins through the paper source, duplex, copies,
-/// collation, orientation; resolution and offsets come back from the QPrinter. Pages are drawn in PDF form;
-/// for an installed printer the finished file goes to the print spooler (`lp`) when the job ends, so an
-/// aborted job never reaches the printer.
+/// The platform's printers: the queues of the print spooler (CUPS), or one printer that writes a PDF file.
+/// The device mode is kept here and turns into a page layout: paper codes through QPageSize's Windows ids
+/// (driver papers without one get codes above DMPAPER_USER) and orientation, with the spooler's margins;
+/// resolution and offsets come from that layout. Pages are drawn in PDF form (Qt's PDF writer, no print
+/// dialog or widget toolkit); for a queue the finished file goes to the spooler (`lp`) when the job ends,
+/// with copies, collation, sides, paper, input slot and colour, so an aborted job never reaches the printer.
 class QtPrinter : public TPrinter {
 public:
     /// The installed printers.
@@ -65,6 +66,7 @@ private:
     void configure();
     QPageSize pageSizeFor(const DeviceMode &mode) const;
     void submit(const QString &file);
+    QPdfWriter &writerFor(QPdfWriter &writer) const;
 
     bool m_pdf = false;
     QString m_pdfFile;
@@ -72,14 +74,18 @@ private:
     int m_index = -1;
 
     // the selected printer
-    QPrinterInfo m_info;
     DeviceMode m_mode;
     quint32 m_supported = 0;
     QList<PaperInfo> m_papers;
     QMap<int, QPageSize> m_sizeByCode;
     std::optional<QList<BinInfo>> m_bins;
     QMarginsF m_minMarginsMm;
-    std::unique_ptr<QPrinter> m_printer;
+    QPageLayout m_layout; // valid while a printer is selected
+
+    // the job, and a writer that is never drawn on, for measuring outside a job
+    std::unique_ptr<QPdfWriter> m_writer;
+    std::unique_ptr<QBuffer> m_scratch;
+    std::unique_ptr<QPdfWriter> m_measure;
 
     QString m_title;
     QPainter m_painter;

@@ -32,7 +32,6 @@ enum TPrevEventType {
     etMouseOut,
     etBandClick
 };
-enum TStandPrevEventType { spOpen, spClose, spCopy, spPrint, spPrintSetup, spLoad, spSave, spCancel };
 
 /// A report: one page of paper on which bands are stacked and printable controls sit, with its page, units,
 /// font, expression values, printer settings and the state of a run. The report owns a controller that prints
@@ -59,15 +58,14 @@ class TCustomDezirUzu : public TQRBasePanel, public TQRParentReport {
     Q_PROPERTY(bool ShowProgress READ ShowProgress WRITE SetShowProgress)
     Q_PROPERTY(bool SnapToGrid READ SnapToGrid WRITE SetSnapToGrid)
     Q_PROPERTY(qint32 Zoom READ Zoom WRITE SetZoom)
-    Q_PROPERTY(qrengine::TFormStyle PrevFormStyle READ PrevFormStyle WRITE SetPrevFormStyle)
-    Q_PROPERTY(qrengine::TWindowState PreviewInitialState READ PreviewInitialState WRITE SetPreviewInitialState)
+    Q_PROPERTY(QRPrev::TFormStyle PrevFormStyle READ PrevFormStyle WRITE SetPrevFormStyle)
+    Q_PROPERTY(QRPrev::TWindowState PreviewInitialState READ PreviewInitialState WRITE SetPreviewInitialState)
     Q_PROPERTY(qint32 PreviewWidth READ PreviewWidth WRITE SetPreviewWidth)
     Q_PROPERTY(qint32 PreviewHeight READ PreviewHeight WRITE SetPreviewHeight)
     Q_PROPERTY(bool PrevShowThumbs READ PrevShowThumbs WRITE SetPrevShowThumbs)
     Q_PROPERTY(bool PrevShowSearch READ PrevShowSearch WRITE SetPrevShowSearch)
-    Q_PROPERTY(qrengine::TQRZoomState PrevInitialZoom READ PrevInitialZoom WRITE SetPrevInitialZoom)
-    Q_PROPERTY(
-        qrengine::TPrevSaveType PreviewDefaultSaveType READ PreviewDefaultSaveType WRITE SetPreviewDefaultSaveType)
+    Q_PROPERTY(QRPrev::TQRZoomState PrevInitialZoom READ PrevInitialZoom WRITE SetPrevInitialZoom)
+    Q_PROPERTY(QRPrev::TPrevSaveType PreviewDefaultSaveType READ PreviewDefaultSaveType WRITE SetPreviewDefaultSaveType)
     Q_PROPERTY(QColor BackgroundColor READ BackgroundColor WRITE SetBackgroundColor)
     Q_PROPERTY(qint32 PagesInPreview READ PagesInPreview WRITE SetPagesInPreview)
 public:

@@ -2,13 +2,14 @@
 
 #include "printer/QRError.h"
 #include "printer/QRPaper.h"
+#include "printer/QRPreviewReport.h"
 #include "printer/drawing/Units.h"
 
 #include <QFlags>
 #include <QObject>
 
-/// The enumerations and sets of the report model, registered with Qt's meta-object system so that stored
-/// definitions read and write them by name.
+/// The enumerations and sets of the report model (the preview's own come from the printer layer), registered with Qt's
+/// meta-object system so that stored definitions read and write them by name.
 namespace qrengine {
 Q_NAMESPACE
 
@@ -43,18 +44,6 @@ Q_ENUM_NS(TAlignment)
 enum class TQROption { FirstPageHeader = 0x1, LastPageFooter = 0x2, Compression = 0x4 };
 Q_DECLARE_FLAGS(TQROptions, TQROption)
 Q_FLAG_NS(TQROptions)
-
-enum TQRZoomState { qrZoomToFit, qrZoomToWidth, qrZoomOther, qrZoom100 };
-Q_ENUM_NS(TQRZoomState)
-
-enum TPrevSaveType { stQRP, stPDF, stXL, stHTML, stRTF, stCSV, stASCII, stXML };
-Q_ENUM_NS(TPrevSaveType)
-
-enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
-Q_ENUM_NS(TFormStyle)
-
-enum TWindowState { wsNormal, wsMinimized, wsMaximized };
-Q_ENUM_NS(TWindowState)
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame, psUserStyle, psAlternate };
 Q_ENUM_NS(TPenStyle)
@@ -92,15 +81,11 @@ using qrengine::TCBPrintOrder;
 using qrengine::TFontCharset;
 using qrengine::TFontStyle;
 using qrengine::TFontStyles;
-using qrengine::TFormStyle;
 using qrengine::TPenStyle;
-using qrengine::TPrevSaveType;
 using qrengine::TQRBandType;
 using qrengine::TQROption;
 using qrengine::TQROptions;
 using qrengine::TQRUnit;
-using qrengine::TQRZoomState;
-using qrengine::TWindowState;
 // The prefixed enumerators are the model's vocabulary.
 using qrengine::bsBDiagonal;
 using qrengine::bsClear;
@@ -113,10 +98,6 @@ using qrengine::bsVertical;
 using qrengine::cboAfterParent;
 using qrengine::cboBeforeAndAfter;
 using qrengine::cboBeforeParent;
-using qrengine::fsMDIChild;
-using qrengine::fsMDIForm;
-using qrengine::fsNormal;
-using qrengine::fsStayOnTop;
 using qrengine::psAlternate;
 using qrengine::psClear;
 using qrengine::psDash;
@@ -126,10 +107,6 @@ using qrengine::psDot;
 using qrengine::psInsideFrame;
 using qrengine::psSolid;
 using qrengine::psUserStyle;
-using qrengine::qrZoom100;
-using qrengine::qrZoomOther;
-using qrengine::qrZoomToFit;
-using qrengine::qrZoomToWidth;
 using qrengine::rbChild;
 using qrengine::rbColumnHeader;
 using qrengine::rbDetail;
@@ -142,17 +119,6 @@ using qrengine::rbSubDetail;
 using qrengine::rbSummary;
 using qrengine::rbTitle;
 using qrengine::rbWild;
-using qrengine::stASCII;
-using qrengine::stCSV;
-using qrengine::stHTML;
-using qrengine::stPDF;
-using qrengine::stQRP;
-using qrengine::stRTF;
-using qrengine::stXL;
-using qrengine::stXML;
-using qrengine::wsMaximized;
-using qrengine::wsMinimized;
-using qrengine::wsNormal;
 
 /// The largest length, in 0.1 mm, a size holder takes (100 m): far beyond any paper, and small enough that
 /// pixel positions summed over many bands stay within 32 bits.

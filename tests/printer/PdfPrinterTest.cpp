@@ -139,6 +139,15 @@ TEST(PdfPrinter, DeviceModeOnTheQPrinter) {
     }
     printer->SetLandscape(true);
     EXPECT_EQ(printer->DeviceCaps(DeviceCap::PHYSICALWIDTH), 6000);
+    // Outside a job text is measured on a device of the printer's resolution and page.
+    QPaintDevice *device = printer->Handle();
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->logicalDpiX(), 600);
+    EXPECT_EQ(device->width(), 6000);
+    printer->BeginDoc();
+    EXPECT_NE(printer->Handle(), device); // the job's own
+    EXPECT_EQ(printer->Handle()->logicalDpiY(), 600);
+    printer->Abort();
     printer->SetCopies(3);
     EXPECT_EQ(printer->Copies(), 3);
 }

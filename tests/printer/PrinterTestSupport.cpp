@@ -54,3 +54,13 @@ qint32 get32(const QByteArray &bytes, qsizetype at) {
         v |= quint32(uchar(bytes[at + i])) << (8 * i);
     return qint32(v);
 }
+
+TQROutlineEntry outlineEntry(const QString &title, int level, int key, int page) {
+    TQROutlineEntry e;
+    e.Title = title;
+    e.Level = level;
+    e.Key = key;
+    e.Page = page;
+    e.Area = QRect(QPoint(10 * key, 20), QPoint(100 * key, 200));
+    return e;
+}

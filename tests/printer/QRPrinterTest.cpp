@@ -2,6 +2,7 @@
 #include "printer/QRError.h"
 #include "printer/QRMessages.h"
 #include "printer/QRPrinterSettings.h"
+#include "printer/QRProgressWindow.h"
 #include "printer/SampleReport.h"
 #include "printer/drawing/EmfRecorder.h"
 #include "printer/drawing/Units.h"
@@ -11,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QPainter>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -206,15 +206,28 @@ TEST_F(QRPrinterTest, ProgressWhilePrintingStoredPages) {
     EXPECT_EQ(printer.CurrentPage(), 4);
     EXPECT_EQ(report.afterPrint, 1);
 
-    // A progress window takes the notifications while it is there; the earlier receiver gets them back.
-    int windows = 0;
-    const auto previous = TQRPrinter::SetProgressWindowFactory([&](TQRPrinter &) {
-        ++windows;
-        return std::make_unique<QWidget>();
+    // A progress window takes the notifications while it is there, shown and hidden again; the earlier
+    // receiver gets them back.
+    struct Window : TQRProgressWindow {
+        QObject &receiver;
+        QStringList &calls;
+        Window(QObject &r, QStringList &c) : receiver(r), calls(c) {}
+        QObject *Receiver() override { return &receiver; }
+        void Show() override { calls << "show"; }
+        void Hide() override { calls << "hide"; }
+        void SetCaption(const QString &) override {}
+    };
+    Receiver windowReceiver;
+    QStringList calls;
+    const auto previous = TQRProgressWindow::SetFactory([&](TQRPrinter &) {
+        calls << "made";
+        return std::make_unique<Window>(windowReceiver, calls);
     });
     printer.PrintStoredPages();
-    TQRPrinter::SetProgressWindowFactory(previous);
-    EXPECT_EQ(windows, 1);
+    TQRProgressWindow::SetFactory(previous);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, (QStringList{"made", "show", "hide"}));
+    EXPECT_EQ(eventsOf(windowReceiver, 0x400), (QList<int>{50, 100}));
     EXPECT_EQ(printer.ProgressReceiver(), &receiver);
 }
 

@@ -1,5 +1,23 @@
 #include "EngineTestSupport.h"
 
+#include "printer/drawing/Printer.h"
+#include "printer/drawing/QtPrinter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// The machine's own printers (a spooler queue with its own default paper, say) must not decide what a new
+// report looks like in these tests: every test starts from the PDF printer that stands in where none is
+// installed.
+class NoInstalledPrinters : public ::testing::Environment {
+public:
+    void SetUp() override {
+        printers::SetFactory([] { return QtPrinter::PdfFile(printers::StandInFile()); });
+    }
+};
+::testing::Environment *const noInstalledPrinters = ::testing::AddGlobalTestEnvironment(new NoInstalledPrinters);
+} // namespace
+
 void RegisterTestClasses() {
     static const bool done = [] {
         RegisterEngineClasses();

@@ -1,4 +1,4 @@
-#include "printer/OutlineTreeWidget.h"
+#include "printer/preview/OutlineTreeWidget.h"
 
 #include <QTreeWidget>
 
