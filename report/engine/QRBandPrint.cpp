@@ -101,7 +101,10 @@ void TQRCustomBand::MakeRoom() {
     const qint32 need = rnd(HeightWithLinks());
     const double printable = page.NativeValue(TQRPage::LengthIndex) -
                              (page.NativeValue(TQRPage::TopMarginIndex) + page.NativeValue(TQRPage::BottomMarginIndex));
-    if (m_bandType == rbPageFooter || need <= report->SpaceLeft() || need > printable || report->Breaking()) {
+    // A band taller than any page cannot fit anywhere: it prints where it stands, but on a column of its own
+    // rather than below the page when the column already holds bands.
+    const bool tooTall = need > printable && !(report->PageNumber > 0 && report->CursorY > report->ColumnTop);
+    if (m_bandType == rbPageFooter || need <= report->SpaceLeft() || tooTall || report->Breaking()) {
         if (report->PageNumber == 0) {
             OverflowBreak = m_bandType == rbDetail;
             report->StartNewColumn();

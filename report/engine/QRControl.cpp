@@ -24,7 +24,7 @@ TQRControl::~TQRControl() {
 bool TQRControl::event(QEvent *event) {
     if (event->type() == QEvent::DeferredDelete) {
         TCustomDezirUzu *report = ParentReport();
-        if (report && !report->Idle) {
+        if (report && report->Running()) {
             report->DeferDelete(this);
             return true;
         }

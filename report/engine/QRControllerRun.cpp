@@ -198,61 +198,66 @@ void TQRController::applyParams() {
     if (!query || !m_hostReport)
         return;
     TQREvEnvironment *functions = m_hostReport->Functions();
-    query->Close();
+    // Every value is taken before the query closes, so one that cannot be taken leaves the query as it was.
+    QList<QPair<int, QVariant>> values;
     const QLocale locale = QLocale::system();
     for (int i = 0; i < query->ParamCount(); ++i) {
-        TParam &param = query->Params(i);
+        const TParam &param = query->Params(i);
         if (functions->IndexOf(param.Name()) < 0)
             continue;
         const TQREvValue v = functions->EntryValue(param.Name());
-        const TFieldType type = param.DataType();
-        const auto take = [&](const QVariant &value) {
-            param.SetValue(value);
-            param.SetDataType(type);
-        };
-        switch (type) {
+        switch (param.DataType()) {
         case ftString:
             if (v.Kind == evString)
-                take(v.Text);
+                values.append({i, v.Text});
             break;
         case ftSmallint:
         case ftInteger:
         case ftWord:
             if (v.Kind == evInteger)
-                take(v.IntegerValue);
+                values.append({i, v.IntegerValue});
             break;
         case ftBoolean:
             if (v.Kind == evBoolean)
-                take(v.BooleanValue);
+                values.append({i, v.BooleanValue});
             break;
         case ftFloat:
         case ftCurrency:
         case ftBCD:
             if (v.Kind == evFloat)
-                take(v.FloatValue);
+                values.append({i, v.FloatValue});
             break;
         case ftDate:
         case ftTime:
-        case ftDateTime:
-            if (v.Kind == evString) {
-                QVariant parsed;
-                if (type == ftDate)
-                    parsed = locale.toDate(v.Text, QLocale::ShortFormat);
-                else if (type == ftTime)
-                    parsed = locale.toTime(v.Text, QLocale::ShortFormat);
-                else
-                    parsed = locale.toDateTime(v.Text, QLocale::ShortFormat);
-                if (!parsed.isValid() || (parsed.typeId() == QMetaType::QDate && !parsed.toDate().isValid()) ||
-                    (parsed.typeId() == QMetaType::QTime && !parsed.toTime().isValid()) ||
-                    (parsed.typeId() == QMetaType::QDateTime && !parsed.toDateTime().isValid()))
-                    throw EQRError(QStringLiteral("'%1' is not a valid date or time for the parameter %2")
-                                       .arg(v.Text, param.Name()));
-                take(parsed);
+        case ftDateTime: {
+            if (v.Kind != evString)
+                break;
+            QVariant parsed;
+            if (param.DataType() == ftDate) {
+                if (const QDate d = locale.toDate(v.Text, QLocale::ShortFormat); d.isValid())
+                    parsed = d;
+            } else if (param.DataType() == ftTime) {
+                if (const QTime t = locale.toTime(v.Text, QLocale::ShortFormat); t.isValid())
+                    parsed = t;
+            } else if (const QDateTime dt = locale.toDateTime(v.Text, QLocale::ShortFormat); dt.isValid()) {
+                parsed = dt;
             }
+            if (!parsed.isValid())
+                throw EQRError(QStringLiteral("'%1' is not a valid date or time for the parameter %2 of %3")
+                                   .arg(v.Text, param.Name(), query->objectName()));
+            values.append({i, parsed});
             break;
+        }
         default:
             break;
         }
+    }
+    query->Close();
+    for (const auto &[index, value] : std::as_const(values)) {
+        TParam &param = query->Params(index);
+        const TFieldType type = param.DataType();
+        param.SetValue(value);
+        param.SetDataType(type);
     }
     query->Open();
 }

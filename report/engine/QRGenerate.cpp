@@ -31,6 +31,22 @@ private:
 
 } // namespace
 
+/// Marks an entry point at work from its start, before the run itself makes the report busy: creating a printer
+/// lets messages run, and a message must find the report taken.
+class TCustomDezirUzu::Entry {
+public:
+    explicit Entry(TCustomDezirUzu &report) : m_report(report) { ++m_report.m_entered; }
+    ~Entry() {
+        if (--m_report.m_entered == 0 && m_report.Idle)
+            m_report.deleteDeferred();
+    }
+    Entry(const Entry &) = delete;
+    Entry &operator=(const Entry &) = delete;
+
+private:
+    TCustomDezirUzu &m_report;
+};
+
 /// What a run has done so far, so that an error undoes exactly that.
 struct TCustomDezirUzu::RunState {
     bool unitsSaved = false;
@@ -222,9 +238,8 @@ void TCustomDezirUzu::endRun(bool continued, RunState &state, bool failed) {
             ArrangeBands();
         });
     }
-    for (const QPointer<QObject> &component : std::exchange(m_deletePending, {}))
-        if (component)
-            component->deleteLater();
+    if (m_entered == 0)
+        deleteDeferred();
     if (first && !failed)
         std::rethrow_exception(first);
 }
@@ -233,6 +248,12 @@ TQRPrinter &TCustomDezirUzu::runPrinter() const {
     if (!ReportPrinter)
         throw EQRError(QStringLiteral("The report has no printer to print on"));
     return *ReportPrinter;
+}
+
+void TCustomDezirUzu::deleteDeferred() {
+    for (const QPointer<QObject> &component : std::exchange(m_deletePending, {}))
+        if (component)
+            component->deleteLater();
 }
 
 void TCustomDezirUzu::DeferDelete(QObject *component) {
@@ -444,8 +465,9 @@ TQRPrinter *TCustomDezirUzu::newRunPrinter(QObject *parent) {
 }
 
 void TCustomDezirUzu::Print() {
-    if (!Idle)
+    if (Running())
         return;
+    const Entry entry(*this);
     const QPointer<TQRPrinter> remembered = ReportPrinter;
     std::unique_ptr<TQRPrinter> printer(newRunPrinter(nullptr));
     if (!printer->PrintersInstalled())
@@ -464,8 +486,9 @@ void TCustomDezirUzu::Print() {
 }
 
 void TCustomDezirUzu::GeneratePages() {
-    if (!Idle)
+    if (Running())
         return;
+    const Entry entry(*this);
     const QPointer<TQRPrinter> remembered = ReportPrinter;
     TQRPrinter *printer = newRunPrinter(this);
     ReportPrinter = printer;
@@ -482,8 +505,9 @@ void TCustomDezirUzu::GeneratePages() {
 }
 
 void TCustomDezirUzu::Export(TQRExportFilter *filter) {
-    if (!Idle || !filter)
+    if (Running() || !filter)
         return;
+    const Entry entry(*this);
     filter->Report = this;
     filter->Printer = ReportPrinter;
     ExportFilter = filter;
@@ -509,8 +533,9 @@ void TCustomDezirUzu::Export(TQRExportFilter *filter) {
 }
 
 void TCustomDezirUzu::ExportContinued(TQRExportFilter *filter, TQRPrinter *printer) {
-    if (!Idle || !filter || !printer)
+    if (Running() || !filter || !printer)
         return;
+    const Entry entry(*this);
     ExportFilter = filter;
     SetExporting(true);
     filter->Report = this;

@@ -272,7 +272,10 @@ public:
     /// Band bookkeeping, for bands only.
     void BandArrived(TQRCustomBand *band);
     void BandLeft(TQRCustomBand *band);
-    /// A component of the report asked to be deleted later while a run is going: it goes once the run has ended.
+    /// True from the moment an entry point (Print, GeneratePages, Export ...) or Generate starts until it has
+    /// ended: another entry is refused meanwhile, and deletions are deferred.
+    bool Running() const { return !Idle || m_entered > 0; }
+    /// A component of the report asked to be deleted later while it runs: it goes once the run has ended.
     void DeferDelete(QObject *component);
 
 protected:
@@ -296,8 +299,12 @@ private:
     /// A printer for a run of this report, taking over the progress receiver of the one it replaces.
     TQRPrinter *newRunPrinter(QObject *parent);
     void printBackground();
+    /// Deletes what asked to go while the report ran.
+    void deleteDeferred();
+    class Entry;
 
     int m_breaking = 0;
+    int m_entered = 0;
     bool m_orderPending = false;
     QList<QPointer<QObject>> m_deletePending;
     TQREvElement *m_pageNumberConstant = nullptr;
