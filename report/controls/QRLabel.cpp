@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -43,6 +44,15 @@ Qt::Alignment qtAlignment(TAlignment alignment) {
         break;
     }
     return Qt::AlignLeft;
+}
+
+// The height an empty page offers its bands, in native units.
+double pageRoom(const TCustomDezirUzu &report) {
+    if (report.Exporting() && report.ExportFilter && report.ExportFilter->Continuous())
+        return std::numeric_limits<double>::infinity();
+    const TQRPage &page = *report.Page();
+    return report.PaperBottom() - page.NativeValue(TQRPage::TopMarginIndex) -
+           page.NativeValue(TQRPage::BottomMarginIndex) - report.PageFooterSpace;
 }
 
 QRect deviceRect(const TQRPrinter &printer, double left, double top, double right, double bottom) {
@@ -399,9 +409,10 @@ void TQRCustomLabel::Print(int offsetX, int offsetY) {
         canvas->setLayoutDirection(Qt::LeftToRight);
 
     const bool remaining = NextLineIndex < OutputLines.size();
-    // The rest goes to the next column or page; but where a fresh column took not even one line, no later one
-    // will: the rest is dropped rather than asking for pages without end.
-    if (remaining && m_autoStretch && !(continuing && placed == 0)) {
+    // The rest goes to the next column or page; but a line taller than an empty page, or one that a fresh
+    // column could not take, will never fit anywhere: the rest is dropped rather than asking for pages
+    // without end.
+    if (remaining && m_autoStretch && !(continuing && placed == 0) && lineHeight <= pageRoom(*report)) {
         SetContentDone(false);
     } else {
         SetContentDone(true);

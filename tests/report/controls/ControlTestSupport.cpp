@@ -1,37 +1,10 @@
 #include "ControlTestSupport.h"
 
-#include "printer/drawing/Printer.h"
-#include "printer/drawing/QtPrinter.h"
-
 #include <QPainter>
-
-#include <gtest/gtest.h>
-#include <sqlite3.h>
-
-namespace {
-// The machine's own printers must not decide what a new report looks like in these tests: every test starts
-// from the PDF printer that stands in where none is installed.
-class NoInstalledPrinters : public ::testing::Environment {
-public:
-    void SetUp() override {
-        printers::SetFactory([] { return QtPrinter::PdfFile(printers::StandInFile()); });
-    }
-};
-::testing::Environment *const noInstalledPrinters = ::testing::AddGlobalTestEnvironment(new NoInstalledPrinters);
-} // namespace
 
 ControlFixture::ControlFixture() {
     RegisterControlClasses();
-    report = new TDezirUzu(&root);
-    report->setObjectName(QStringLiteral("Report1"));
-    report->Page()->SetPaperSize(TQRPaperSize::A4);
     report->SetShowProgress(false);
-}
-
-TQRBand *ControlFixture::band(TQRBandType type, double heightMm) {
-    TQRBand *b = report->CreateBand(type);
-    b->Size()->SetHeight(heightMm);
-    return b;
 }
 
 OnePage::OnePage(TCustomDezirUzu &report) : m_report(report), m_printer(&report) {
@@ -103,20 +76,4 @@ QList<QStringList> runPages(TCustomDezirUzu &report) {
 std::unique_ptr<TMetafile> fetchPage(TCustomDezirUzu &report, int page) {
     TQRPrinter *printer = report.ReportPrinter;
     return printer ? printer->FetchPage(page) : nullptr;
-}
-
-void sql(const QString &file, const char *statements) {
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
-
-std::unique_ptr<TQRDefinition> readDefinition(const QString &xml, const QString &baseDir) {
-    RegisterControlClasses();
-    auto root = std::make_unique<TQRDefinition>();
-    TQRReadOptions options;
-    options.baseDir = baseDir;
-    ReadDefinition(root.get(), xml.toUtf8(), options);
-    return root;
 }

@@ -3,33 +3,17 @@
 #include "printer/QRPrinter.h"
 #include "printer/drawing/Metafile.h"
 #include "report/controls/ControlClasses.h"
-#include "report/engine/QRReport.h"
-#include "report/engine/Streaming.h"
+#include "tests/report/engine/GenerationSupport.h"
 
 #include <QList>
-#include <QLocale>
 #include <QPointF>
 #include <QStringList>
 
 #include <memory>
 
-/// Metric defaults (millimetres, A4) for new reports while it lives, whatever the machine's locale.
-class MetricLocale {
-public:
-    MetricLocale() : m_saved(QLocale()) { QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary)); }
-    ~MetricLocale() { QLocale::setDefault(m_saved); }
-
-private:
-    QLocale m_saved;
-};
-
-/// A definition root holding one report on A4 with 10 mm margins, lengths in millimetres.
-struct ControlFixture {
+/// A report on A4 with 10 mm margins, lengths in millimetres, whose definition may hold the controls.
+struct ControlFixture : ReportFixture {
     ControlFixture();
-    MetricLocale metric;
-    TQRDefinition root;
-    TDezirUzu *report;
-    TQRBand *band(TQRBandType type, double heightMm = 10);
     /// A new control of class T on `parent`, placed in millimetres.
     template <class T> T *add(TQRControl *parent, double left, double top, double width, double height) {
         auto *control = new T(&root);
@@ -76,15 +60,7 @@ QList<QStringList> runPages(TCustomDezirUzu &report);
 /// The pages of the report's last page-store run.
 std::unique_ptr<TMetafile> fetchPage(TCustomDezirUzu &report, int page);
 
-/// Runs SQL statements on a database file (made when missing).
-void sql(const QString &file, const char *statements);
-/// Reads a definition text (relative names from `baseDir`) into a fresh root.
-std::unique_ptr<TQRDefinition> readDefinition(const QString &xml, const QString &baseDir = {});
 /// The first component of class T named `name`.
 template <class T> T *find(const QObject &root, const char *name) {
     return qobject_cast<T *>(FindComponent(&root, QString::fromLatin1(name)));
-}
-
-inline void PrintTo(const QString &s, std::ostream *os) {
-    *os << '"' << s.toStdString() << '"';
 }
