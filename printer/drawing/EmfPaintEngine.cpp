@@ -552,7 +552,14 @@ void EmfPaintEngine::drawEllipse(const QRectF &rect) {
 }
 
 void EmfPaintEngine::drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal ellipseHeight) {
-    // Called beside the painter, whose pending state changes have not reached us yet.
+    // Called beside the painter, whose pending state changes have not reached us yet. Afterwards the state the
+    // painter last handed us comes back: the painter may restore its own without telling us (it believes we
+    // never saw the pending one), and text drawn next would take this call's pen as its colour.
+    const QPen pen = m_pen;
+    const QBrush brush = m_brush;
+    const QBrush bgBrush = m_bgBrush;
+    const Qt::BGMode bgMode = m_bgMode;
+    const QTransform transform = m_transform;
     if (QPainter *p = painter()) {
         m_pen = p->pen();
         m_brush = p->brush();
@@ -571,6 +578,12 @@ void EmfPaintEngine::drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal
     w.i32(std::max(0, rnd(ellipseWidth * scale * (m_dc.scaled ? 1 : std::abs(m_transform.m11())))));
     w.i32(std::max(0, rnd(ellipseHeight * scale * (m_dc.scaled ? 1 : std::abs(m_transform.m22())))));
     finish();
+    m_pen = pen;
+    m_brush = brush;
+    m_bgBrush = bgBrush;
+    m_bgMode = bgMode;
+    m_transform = transform;
+    m_clipDirty = true;
 }
 
 void EmfPaintEngine::drawLines(const QLineF *lines, int count) {

@@ -344,6 +344,8 @@ void TQRCustomLabel::Print(int offsetX, int offsetY) {
         BuildLines();
     }
     const double lineHeight = canvasMetrics(*printer, canvas).lineHeight;
+    if (canvas)
+        canvas->setPen(m_font->Color()); // text takes the font's colour, whatever drew last
 
     double x = Size()->NativeValue(1) + offsetX;
     double y = Size()->NativeValue(2) + offsetY;

@@ -199,6 +199,41 @@ TEST(LabelPrint, BackgroundAndFrameAreDrawnUnlessTransparent) {
     EXPECT_EQ(image.pixel(px(140), px(15)), qRgb(255, 255, 255));
 }
 
+TEST(LabelPrint, TextTakesTheFontsColourWhateverDrewBefore) {
+    ControlFixture f;
+    TQRBand *band = f.band(rbDetail, 60);
+    auto *shape = f.add<TQRShape>(band, 10, 5, 80, 20);
+    shape->Pen()->SetColor(QColor(0, 0, 255));
+    // A rounded rectangle goes to the page recording beside the painter: its pen must not stay behind either.
+    auto *rounded = f.add<TQRShape>(band, 10, 5, 80, 20);
+    rounded->SetShape(qrsRoundRect);
+    rounded->Pen()->SetColor(QColor(255, 0, 0));
+    TQRLabel *plain = label(f, band, QStringLiteral("black"), true);
+    TQRLabel *green = label(f, band, QStringLiteral("green"), true);
+    green->Font()->SetColor(QColor(0, 128, 0));
+    // Transparent: no background fill between the shapes and the text.
+    plain->SetTransparent(true);
+    green->SetTransparent(true);
+    OnePage page(*f.report);
+    shape->Print(0, 0);
+    plain->Print(0, 0);
+    green->Print(0, 100);
+    plain->Print(0, 150);
+    rounded->Print(0, 200);
+    plain->Print(0, 200);
+    // The colour in force at each text record (COLORREF: red in the low byte).
+    QList<quint32> colours;
+    quint32 current = 0;
+    page.finish()->Enumerate([&](const EmfRecord &record) {
+        if (record.type == EMR_SETTEXTCOLOR)
+            current = qFromLittleEndian<quint32>(record.data + 8);
+        else if (record.isText())
+            colours << current;
+        return true;
+    });
+    EXPECT_EQ(colours, (QList<quint32>{0x000000, 0x008000, 0x000000, 0x000000}));
+}
+
 TEST(ExprPrint, EachKindOfValuePrintsItsText) {
     ControlFixture f;
     TQRBand *band = f.band(rbDetail, 100);
