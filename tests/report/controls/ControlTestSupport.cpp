@@ -2,6 +2,17 @@
 
 #include <QPainter>
 
+#include <gtest/gtest.h>
+
+namespace {
+// Definitions read by any test may hold the controls.
+class ControlClasses : public ::testing::Environment {
+public:
+    void SetUp() override { RegisterControlClasses(); }
+};
+::testing::Environment *const controlClasses = ::testing::AddGlobalTestEnvironment(new ControlClasses);
+} // namespace
+
 ControlFixture::ControlFixture() {
     RegisterControlClasses();
     report->SetShowProgress(false);
