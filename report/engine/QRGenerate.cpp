@@ -526,21 +526,20 @@ void TCustomDezirUzu::GeneratePages() {
     run(nullptr);
 }
 
-void TCustomDezirUzu::Preview() {
+QObject *TCustomDezirUzu::Preview() {
     if (Running())
-        return;
+        return nullptr;
     const Entry entry(*this);
     const std::unique_ptr<TQRPreviewInterface> preview = NewPreviewInterface();
-    run(preview.get());
+    return run(preview.get());
 }
 
-void TCustomDezirUzu::run(TQRPreviewInterface *preview) {
+QObject *TCustomDezirUzu::run(TQRPreviewInterface *preview) {
     const QPointer<TQRPrinter> remembered = ReportPrinter;
     const QPointer<TQRPrinter> printer = newRunPrinter(this);
     ReportPrinter = printer;
     // The window shows pages as they are made.
-    if (preview)
-        preview->Show(*printer);
+    const QPointer<QObject> window = preview ? preview->Show(*printer) : nullptr;
     try {
         Generate(false);
     } catch (...) {
@@ -554,6 +553,7 @@ void TCustomDezirUzu::run(TQRPreviewInterface *preview) {
     // The pages of an earlier run go, unless a preview still shows them.
     if (remembered && remembered != printer && remembered->parent() == this && !remembered->PreviewShowing())
         delete remembered.data();
+    return window;
 }
 
 void TCustomDezirUzu::Export(TQRExportFilter *filter) {

@@ -199,8 +199,9 @@ public:
     /// Generates into the page store: ReportPrinter becomes a new printer that holds the pages (and the
     /// report's until a preview of it closes). A printer of an earlier such run that no preview shows goes.
     void GeneratePages();
-    /// The same with a preview window (when one is registered) showing the pages as they are made.
-    void Preview();
+    /// The same with a preview window (when one is registered) showing the pages as they are made; returns the
+    /// window while it is open (none without a registered preview, or while a run is going).
+    QObject *Preview();
     /// Generates into an export filter; nothing while a run is going.
     void Export(TQRExportFilter *filter);
     /// One report of a composite export on the composite's printer; the filter stays set afterwards.
@@ -314,7 +315,8 @@ private:
     TQRPrinter *newRunPrinter(QObject *parent);
     void printBackground();
     /// A run into the page store, shown by `preview` when given.
-    void run(TQRPreviewInterface *preview);
+    /// Returns the window `preview` opened.
+    QObject *run(TQRPreviewInterface *preview);
     /// Deletes what asked to go while the report ran.
     void deleteDeferred();
     class Entry;
