@@ -202,7 +202,7 @@ TEST(Units, ReportTextMeasuresCharacterByCharacter) {
     device.setDotsPerMeterX(3780);
     device.setDotsPerMeterY(3780);
     const QFontMetricsF metrics(font.ToQFont(), &device);
-    for (const QString text :
+    for (const QString &text :
          {QStringLiteral("AVATAR WAVE"), QStringLiteral("Yes, To. LT"), QStringLiteral("office")}) {
         double sum = 0;
         for (const QChar c : text)
