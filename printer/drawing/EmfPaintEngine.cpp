@@ -463,6 +463,31 @@ void EmfPaintEngine::selectBrush() {
 }
 
 void EmfPaintEngine::selectFont(const QFont &font, qreal pixelSize) {
+    if (pixelSize != m_fontRecordPixels || font != m_fontRecordFont) {
+        m_fontRecordBody = fontRecordBody(font, pixelSize);
+        m_fontRecordKey = QByteArray("F") + m_fontRecordBody;
+        ByteWriter(m_fontRecordKey).f64(pixelSize);
+        m_fontRecordFont = font;
+        m_fontRecordPixels = pixelSize;
+    }
+    const QByteArray &key = m_fontRecordKey;
+    const QByteArray &body = m_fontRecordBody;
+    for (const Object &o : m_objects)
+        if (o.key == key) {
+            selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
+            return;
+        }
+    // The exact size first, for our own player: the font record can only hold whole units.
+    ByteWriter c(begin(EMR_GDICOMMENT));
+    c.u32(16);
+    c.u32(CommentId);
+    c.u32(CommentFontPixelSize);
+    c.f64(pixelSize);
+    finish();
+    selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
+}
+
+QByteArray EmfPaintEngine::fontRecordBody(const QFont &font, qreal pixelSize) {
     QByteArray body;
     ByteWriter w(body);
     w.i32(-std::max(1, rnd(pixelSize)));
@@ -484,21 +509,7 @@ void EmfPaintEngine::selectFont(const QFont &font, qreal pixelSize) {
     face.truncate(31);
     for (int i = 0; i < 32; ++i)
         w.u16(i < face.size() ? face.at(i).unicode() : 0);
-    QByteArray key = QByteArray("F") + body;
-    ByteWriter(key).f64(pixelSize);
-    for (const Object &o : m_objects)
-        if (o.key == key) {
-            selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
-            return;
-        }
-    // The exact size first, for our own player: the font record can only hold whole units.
-    ByteWriter c(begin(EMR_GDICOMMENT));
-    c.u32(16);
-    c.u32(CommentId);
-    c.u32(CommentFontPixelSize);
-    c.f64(pixelSize);
-    finish();
-    selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
+    return body;
 }
 
 void EmfPaintEngine::setTextColor(quint32 c) {
@@ -902,17 +913,26 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
     if (!m_metrics || m_metricsFont != font) {
         m_metrics.emplace(font, m_device);
         m_metricsFont = font;
+        m_latinAdvances.assign(256, -1);
     }
     const QFontMetricsF &metrics = *m_metrics;
     const int n = int(text.size());
-    std::vector<qreal> advance(size_t(n), 0);
+    m_advances.assign(size_t(n), 0);
+    std::vector<qreal> &advance = m_advances;
     qreal natural = 0;
     for (int i = 0; i < n; ++i) {
         const QChar c = text.at(i);
         if (c.isLowSurrogate())
             continue;
-        advance[size_t(i)] = (c.isHighSurrogate() && i + 1 < n) ? metrics.horizontalAdvance(text.mid(i, 2))
-                                                                : metrics.horizontalAdvance(c);
+        if (c.unicode() < 256) {
+            qreal &known = m_latinAdvances[c.unicode()];
+            if (known < 0)
+                known = metrics.horizontalAdvance(c);
+            advance[size_t(i)] = known;
+        } else {
+            advance[size_t(i)] = (c.isHighSurrogate() && i + 1 < n) ? metrics.horizontalAdvance(text.mid(i, 2))
+                                                                    : metrics.horizontalAdvance(c);
+        }
         natural += advance[size_t(i)];
     }
     const qreal width = textItem.width() > 0 ? textItem.width() : natural;
@@ -934,15 +954,25 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
     w.u32(0);
     writeRectL(w, QRect(0, 0, 0, 0));
     w.u32(quint32(76 + stringBytes));
-    for (int i = 0; i < n; ++i)
-        w.u16(text.at(i).unicode());
-    w.pad4();
+    // The string and its advances written in place: a page holds thousands of them.
+    char *out = w.grow(stringBytes + 4 * qsizetype(n));
+    for (int i = 0; i < n; ++i) {
+        const char16_t u = text.at(i).unicode();
+        *out++ = char(u);
+        *out++ = char(u >> 8);
+    }
+    for (qsizetype pad = stringBytes - 2 * n; pad > 0; --pad)
+        *out++ = 0;
     qreal x = 0;
     int placed = 0;
     for (int i = 0; i < n; ++i) {
         x += advance[size_t(i)] * k * scale;
         const int next = rnd(x);
-        w.i32(next - placed);
+        const quint32 d = quint32(next - placed);
+        *out++ = char(d);
+        *out++ = char(d >> 8);
+        *out++ = char(d >> 16);
+        *out++ = char(d >> 24);
         placed = next;
     }
     finish();

@@ -86,6 +86,7 @@ private:
     void selectBrush();
     void selectNullBrush();
     void selectFont(const QFont &font, qreal pixelSize);
+    static QByteArray fontRecordBody(const QFont &font, qreal pixelSize);
     void selectObject(quint32 handle, quint32 &slot);
     quint32 object(const QByteArray &key, const QByteArray &body, quint32 type);
     void releaseUnused();
@@ -124,4 +125,11 @@ private:
     bool m_clipDirty = false;
     std::optional<QFontMetricsF> m_metrics; // of the last text item's font
     QFont m_metricsFont;
+    std::vector<qreal> m_advances;      // of the text being recorded
+    std::vector<qreal> m_latinAdvances; // of the characters below 256 in that font, -1 until measured
+    // The font record last built, so a run of texts in one font builds it once.
+    QFont m_fontRecordFont;
+    qreal m_fontRecordPixels = -1;
+    QByteArray m_fontRecordBody;
+    QByteArray m_fontRecordKey;
 };
