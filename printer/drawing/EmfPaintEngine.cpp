@@ -566,19 +566,7 @@ void EmfPaintEngine::drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal
     // Called beside the painter, whose pending state changes have not reached us yet. Afterwards the state the
     // painter last handed us comes back: the painter may restore its own without telling us (it believes we
     // never saw the pending one), and text drawn next would take this call's pen as its colour.
-    const QPen pen = m_pen;
-    const QBrush brush = m_brush;
-    const QBrush bgBrush = m_bgBrush;
-    const Qt::BGMode bgMode = m_bgMode;
-    const QTransform transform = m_transform;
-    if (QPainter *p = painter()) {
-        m_pen = p->pen();
-        m_brush = p->brush();
-        m_bgBrush = p->background();
-        m_bgMode = p->backgroundMode();
-        m_transform = p->combinedTransform();
-        m_clipDirty = true;
-    }
+    const PainterState state = takePainterState();
     ensureMapping(true);
     selectPen();
     selectBrush();
@@ -589,11 +577,28 @@ void EmfPaintEngine::drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal
     w.i32(std::max(0, rnd(ellipseWidth * scale * (m_dc.scaled ? 1 : std::abs(m_transform.m11())))));
     w.i32(std::max(0, rnd(ellipseHeight * scale * (m_dc.scaled ? 1 : std::abs(m_transform.m22())))));
     finish();
-    m_pen = pen;
-    m_brush = brush;
-    m_bgBrush = bgBrush;
-    m_bgMode = bgMode;
-    m_transform = transform;
+    restorePainterState(state);
+}
+
+EmfPaintEngine::PainterState EmfPaintEngine::takePainterState() {
+    PainterState state{m_pen, m_brush, m_bgBrush, m_bgMode, m_transform};
+    if (QPainter *p = painter()) {
+        m_pen = p->pen();
+        m_brush = p->brush();
+        m_bgBrush = p->background();
+        m_bgMode = p->backgroundMode();
+        m_transform = p->combinedTransform();
+        m_clipDirty = true;
+    }
+    return state;
+}
+
+void EmfPaintEngine::restorePainterState(const PainterState &state) {
+    m_pen = state.pen;
+    m_brush = state.brush;
+    m_bgBrush = state.bgBrush;
+    m_bgMode = state.bgMode;
+    m_transform = state.transform;
     m_clipDirty = true;
 }
 
@@ -895,11 +900,29 @@ void EmfPaintEngine::drawBitmap(const QRectF &r, const QImage &image, const QRec
 }
 
 void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
-    const QString text = textItem.text();
+    recordText(p, textItem.text(), textItem.font(), textItem.width(), textItem.ascent(), textItem.descent());
+}
+
+void EmfPaintEngine::drawText(const QPointF &origin, const QString &text, const QFont &font, qreal width) {
+    const PainterState state = takePainterState();
+    const QFontMetricsF &metrics = textAdvances(font).metrics();
+    recordText(origin, text, font, width, metrics.ascent(), metrics.descent());
+    restorePainterState(state);
+}
+
+canvas::TextAdvances &EmfPaintEngine::textAdvances(const QFont &font) {
+    if (!m_textAdvances || m_textAdvancesFont != font) {
+        m_textAdvances.emplace(font, m_device);
+        m_textAdvancesFont = font;
+    }
+    return *m_textAdvances;
+}
+
+void EmfPaintEngine::recordText(const QPointF &p, const QString &text, const QFont &font, qreal textWidth, qreal ascent,
+                                qreal descent) {
     if (text.isEmpty())
         return;
     ensureMapping(true);
-    const QFont font = textItem.font();
     qreal pixelSize = font.pixelSize() > 0 ? qreal(font.pixelSize()) : font.pointSizeF() * m_device->dpiY() / 72.0;
     const qreal scale = m_dc.scaled ? SubUnits : 1;
     selectFont(font, pixelSize * scale);
@@ -910,12 +933,7 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
     setTextAlign(TA_BASELINE);
 
     // Advances spread so their sum is the run's width.
-    if (!m_metrics || m_metricsFont != font) {
-        m_metrics.emplace(font, m_device);
-        m_metricsFont = font;
-        m_latinAdvances.assign(256, -1);
-    }
-    const QFontMetricsF &metrics = *m_metrics;
+    canvas::TextAdvances &advances = textAdvances(font);
     const int n = int(text.size());
     m_advances.assign(size_t(n), 0);
     std::vector<qreal> &advance = m_advances;
@@ -924,25 +942,17 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
         const QChar c = text.at(i);
         if (c.isLowSurrogate())
             continue;
-        if (c.unicode() < 256) {
-            qreal &known = m_latinAdvances[c.unicode()];
-            if (known < 0)
-                known = metrics.horizontalAdvance(c);
-            advance[size_t(i)] = known;
-        } else {
-            advance[size_t(i)] = (c.isHighSurrogate() && i + 1 < n) ? metrics.horizontalAdvance(text.mid(i, 2))
-                                                                    : metrics.horizontalAdvance(c);
-        }
+        advance[size_t(i)] = (c.isHighSurrogate() && i + 1 < n) ? advances.metrics().horizontalAdvance(text.mid(i, 2))
+                                                                : advances.advance(c);
         natural += advance[size_t(i)];
     }
-    const qreal width = textItem.width() > 0 ? textItem.width() : natural;
+    const qreal width = textWidth > 0 ? textWidth : natural;
     const qreal k = natural > 0 ? width / natural : 1;
     const QPoint ref = mapI(p);
     const qsizetype stringBytes = (2 * n + 3) / 4 * 4;
     ByteWriter w(begin(EMR_EXTTEXTOUTW));
     // Bounds are device pixels, also under a world transform.
-    const QRectF box =
-        m_transform.mapRect(QRectF(p.x(), p.y() - textItem.ascent(), width, textItem.ascent() + textItem.descent()));
+    const QRectF box = m_transform.mapRect(QRectF(p.x(), p.y() - ascent, width, ascent + descent));
     writeRectL(w, QRect(QPoint(rnd(box.left()), rnd(box.top())), QPoint(rnd(box.right()), rnd(box.bottom()))));
     w.u32(m_dc.scaled ? GM_ADVANCED : GM_COMPATIBLE);
     w.f32(0);
