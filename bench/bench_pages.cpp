@@ -4,7 +4,7 @@
 #include "printer/QRCompress.h"
 #include "printer/QRPageList.h"
 #include "printer/QRStream.h"
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 #include "printer/drawing/Metafile.h"
 
 #include <QDir>
@@ -25,10 +25,10 @@ namespace {
 constexpr int ReportPages = 10000;
 
 QByteArray pageBytes(int page) {
-    TMetafile recording(SampleReport::PageWidth, SampleReport::PageHeight, 96, 96);
+    TMetafile recording(samplereport::PageWidth, samplereport::PageHeight, 96, 96);
     {
         TMetafileCanvas canvas(recording);
-        SampleReport::paintPage(canvas.Painter(), page, ReportPages);
+        samplereport::paintPage(canvas.Painter(), page, ReportPages);
     }
     return recording.Bytes();
 }
@@ -106,7 +106,7 @@ struct Report {
     Report() {
         path = dir.filePath(QStringLiteral("big.qrp"));
         std::fprintf(stderr, "writing a %d-page compressed report ...\n", ReportPages);
-        SampleReport::write(path, ReportPages, true);
+        samplereport::write(path, ReportPages, true);
         list.LoadPages(path);
     }
 };
@@ -141,7 +141,7 @@ void BM_FetchPage(benchmark::State &state) {
 
 void BM_FetchAndReplay(benchmark::State &state) {
     TQRPageList &list = report().list;
-    QImage image(SampleReport::PageWidth, SampleReport::PageHeight, QImage::Format_RGB32);
+    QImage image(samplereport::PageWidth, samplereport::PageHeight, QImage::Format_RGB32);
     std::mt19937 random(9);
     for (auto _ : state) {
         auto recording = list.FetchPage(int(random() % ReportPages) + 1);
@@ -152,11 +152,11 @@ void BM_FetchAndReplay(benchmark::State &state) {
 }
 
 void BM_PaintDirect(benchmark::State &state) {
-    QImage image(SampleReport::PageWidth, SampleReport::PageHeight, QImage::Format_RGB32);
+    QImage image(samplereport::PageWidth, samplereport::PageHeight, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);
         QPainter painter(&image);
-        SampleReport::paintPage(painter, 4321, ReportPages);
+        samplereport::paintPage(painter, 4321, ReportPages);
     }
 }
 
@@ -168,7 +168,7 @@ void BM_RecordPage(benchmark::State &state) {
 void BM_ReplayPage(benchmark::State &state) {
     TMetafile recording;
     recording.LoadFromBytes(pageBytes(4321));
-    QImage image(SampleReport::PageWidth, SampleReport::PageHeight, QImage::Format_RGB32);
+    QImage image(samplereport::PageWidth, samplereport::PageHeight, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);
         QPainter painter(&image);

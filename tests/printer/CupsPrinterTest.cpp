@@ -1,7 +1,7 @@
 // Prints through a real CUPS queue when the machine has one that writes PDF files (scripts/cups-pdf-queue
 // sets one up); skips otherwise.
 #include "printer/QRPrinter.h"
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 #include "printer/drawing/QtPrinter.h"
 #include "tests/support/TestSupport.h"
 
@@ -55,7 +55,7 @@ TEST(CupsPrinter, StoredReportThroughTheSpooler) {
 
     TempFolder dir;
     const QString file = dir.filePath(QStringLiteral("manual.qrp"));
-    SampleReport::write(file, 5, true);
+    samplereport::write(file, 5, true);
     const QString title = QStringLiteral("tavikcups%1").arg(QRandomGenerator::global()->bounded(1000000000));
     TQRPrinter printer;
     ASSERT_TRUE(printer.PrintersInstalled());

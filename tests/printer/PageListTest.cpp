@@ -1,6 +1,6 @@
 #include "printer/QRError.h"
 #include "printer/QRPageList.h"
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 #include "tests/printer/PrinterTestSupport.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,5 +1,5 @@
 #include "printer/QRPrinter.h"
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 #include "printer/drawing/QtPrinter.h"
 #include "tests/printer/PrinterTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -57,7 +57,7 @@ TEST(PdfPrinter, StoredPagesBecomePdfPages) {
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
     printers::ScopedFactory guard([pdf] { return QtPrinter::PdfFile(pdf); });
     const QString file = dir.filePath(QStringLiteral("sample.qrp"));
-    SampleReport::write(file, 4, true);
+    samplereport::write(file, 4, true);
 
     TQRPrinter printer;
     ASSERT_TRUE(printer.PrintersInstalled());

@@ -2,7 +2,7 @@
 #include "printer/QRError.h"
 #include "printer/QRMessages.h"
 #include "printer/QRPrinterSettings.h"
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 #include "printer/drawing/EmfRecorder.h"
 #include "printer/drawing/Units.h"
 #include "tests/printer/PrinterTestSupport.h"
@@ -427,7 +427,7 @@ TEST_F(QRPrinterTest, ABadFileLeavesThePages) {
         EXPECT_EQ(textOf(*printer.FetchPage(2)), QStringLiteral("Page 2"));
     }
     const QString good = dir.filePath(QStringLiteral("good.qrp"));
-    SampleReport::write(good, 2, true);
+    samplereport::write(good, 2, true);
     printer.LoadPages(good);
     EXPECT_EQ(printer.PagesProduced(), 2);
 
