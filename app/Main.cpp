@@ -163,13 +163,13 @@ void TFormEdit::buildLayout() {
     auto *strip = new QHBoxLayout();
     strip->setSpacing(2);
     SpeedButtonDelete3 = toolButton(top, QStringLiteral("SpeedButtonDelete3"), QStringLiteral("Törlés <Delete>"),
-                                    Icons::deleteIcon(), false);
+                                    icons::deleteIcon(), false);
     SpeedButtonCancel3 = toolButton(top, QStringLiteral("SpeedButtonCancel3"), QStringLiteral("Mégsem <Esc>"),
-                                    Icons::cancelIcon(), false);
+                                    icons::cancelIcon(), false);
     SpeedButtonInsert3 = toolButton(top, QStringLiteral("SpeedButtonInsert3"), QStringLiteral("Új <Insert>"),
-                                    Icons::insertIcon(), false);
+                                    icons::insertIcon(), false);
     SpeedButtonPost3 =
-        toolButton(top, QStringLiteral("SpeedButtonPost3"), QStringLiteral("Rögzítés <F2>"), Icons::postIcon(), false);
+        toolButton(top, QStringLiteral("SpeedButtonPost3"), QStringLiteral("Rögzítés <F2>"), icons::postIcon(), false);
     SpeedButton1 = toolButton(top, QStringLiteral("SpeedButton1"), QStringLiteral("Help teszt"), QIcon(), true);
     for (QToolButton *b : {SpeedButtonDelete3, SpeedButtonCancel3, SpeedButtonInsert3, SpeedButtonPost3, SpeedButton1})
         strip->addWidget(b);
@@ -225,7 +225,7 @@ void TFormEdit::buildLayout() {
     DBEdit3->setFixedWidth(110);
     DBEdit4->setFixedWidth(200);
 
-    SpeedButton3 = toolButton(GroupBox1, QStringLiteral("SpeedButton3"), QString(), Icons::openIcon(), false);
+    SpeedButton3 = toolButton(GroupBox1, QStringLiteral("SpeedButton3"), QString(), icons::openIcon(), false);
     SpeedButton3->setToolButtonStyle(Qt::ToolButtonIconOnly);
     SpeedButton3->setFixedSize(22, 20);
     SpeedButton2 =

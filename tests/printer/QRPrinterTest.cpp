@@ -25,7 +25,7 @@ public:
 
 protected:
     bool event(QEvent *e) override {
-        if (e->type() < QRMessages::Progress || e->type() > QRMessages::PreviewClose)
+        if (e->type() < qrmessages::Progress || e->type() > qrmessages::PreviewClose)
             return QObject::event(e);
         auto &m = static_cast<TQRMessageEvent &>(*e);
         events.append({e->type() - QEvent::User, m.Param()});
@@ -248,7 +248,7 @@ TEST_F(QRPrinterTest, CancellingAPrint) {
     produce(watched, 3);
     Receiver receiver;
     receiver.onEvent = [&](TQRMessageEvent &e) {
-        if (e.type() == QRMessages::Progress && e.Param() > 50)
+        if (e.type() == qrmessages::Progress && e.Param() > 50)
             e.Printer()->RequestCancel();
     };
     watched.SetProgressReceiver(&receiver);
@@ -313,7 +313,7 @@ TEST_F(QRPrinterTest, DiscardDuringARunKeepsItsStream) {
     Receiver receiver;
     TQRPrinter other;
     receiver.onEvent = [&](TQRMessageEvent &e) {
-        if (e.type() == QRMessages::PageReady && e.Printer()->State() == psDone)
+        if (e.type() == qrmessages::PageReady && e.Printer()->State() == psDone)
             e.Printer()->DiscardPages();
     };
     other.SetProgressReceiver(&receiver);
@@ -329,7 +329,7 @@ TEST_F(QRPrinterTest, FreedWhileLettingMessagesRun) {
     produce(*printer, 4);
     Receiver receiver;
     receiver.onEvent = [&](TQRMessageEvent &e) {
-        if (e.type() == QRMessages::Progress && e.Param() == 50)
+        if (e.type() == qrmessages::Progress && e.Param() == 50)
             delete e.Printer();
     };
     printer->SetProgressReceiver(&receiver);
