@@ -2,6 +2,7 @@
 
 #include "store/DataSet.h"
 #include "store/DatabaseError.h"
+#include "store/ValueText.h"
 
 #include <QLocale>
 
@@ -57,15 +58,6 @@ bool parseBoolText(const QString &text, bool *ok) {
         return false;
     *ok = false;
     return false;
-}
-
-QString floatText(double v) {
-    // General format, 15 significant digits, the locale's decimal separator.
-    QString s = QString::number(v, 'g', 15);
-    const QString dec = QLocale::system().decimalPoint();
-    if (dec != QLatin1String("."))
-        s.replace(QLatin1Char('.'), dec);
-    return s;
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "report/expr/EvValue.h"
 
-#include <QLocale>
-
 #include <algorithm>
 
 TQREvValue TQREvValue::integer(qint32 value) {
@@ -118,14 +116,6 @@ QStringView integerText(qint32 value, char16_t (&digits)[11]) {
 void shareInteger(QString &buffer, qint32 value, QString &out) {
     char16_t digits[11];
     shareText(buffer, integerText(value, digits), out);
-}
-
-QString floatText(double value) {
-    QString s = QString::number(value, 'g', 15);
-    const QString dec = QLocale::system().decimalPoint();
-    if (dec != QLatin1String("."))
-        s.replace(QLatin1Char('.'), dec);
-    return s;
 }
 
 QString booleanText(bool value) {

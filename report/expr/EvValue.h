@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/ValueText.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -61,8 +63,8 @@ qsizetype cutLength(QStringView text);
 QStringView integerText(qint32 value, char16_t (&digits)[11]);
 /// An integer's digits, made in `buffer` and shared into `out` as `shareText` does.
 void shareInteger(QString &buffer, qint32 value, QString &out);
-/// A float in the general format: up to 15 significant digits, the locale's decimal separator.
-QString floatText(double value);
+/// A float as a field's text has it (store/ValueText.h).
+using ::floatText;
 /// "True" or "False".
 QString booleanText(bool value);
 /// The value as text: an integer's digits, a float in the general format, a string, "True"/"False", or an
