@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/DBEdit.h"
 #include "app/DataSource.h"
 #include "app/HtmlView.h"
 #include "app/Icons.h"

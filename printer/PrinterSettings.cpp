@@ -1,6 +1,7 @@
 #include "printer/PrinterSettings.h"
 
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/Units.h"
 
 #include <QCoreApplication>

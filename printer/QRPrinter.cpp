@@ -6,6 +6,7 @@
 #include "printer/drawing/EmfRecorder.h"
 #include "printer/drawing/Metafile.h"
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/Units.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,6 @@
 // Pictures of the windows on a help folder, for the README and for looking at changes:
 //   tavik_screens HELPDIR OUTDIR
+#include "app/DBEdit.h"
 #include "app/DataSource.h"
 #include "app/Main.h"
 #include "app/Tavik.h"

@@ -1,8 +1,9 @@
 // Prints through a real CUPS queue when the machine has one that writes PDF files (scripts/cups-pdf-queue
 // sets one up); skips otherwise.
 #include "printer/QRPrinter.h"
-#include "printer/sample/SampleReport.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
+#include "printer/sample/SampleReport.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDeadlineTimer>

@@ -1,6 +1,7 @@
 #include "printer/QRPrinter.h"
-#include "printer/sample/SampleReport.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
+#include "printer/sample/SampleReport.h"
 #include "tests/printer/PrinterTestSupport.h"
 #include "tests/support/TestSupport.h"
 
