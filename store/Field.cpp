@@ -109,7 +109,7 @@ QString TField::textOf(const QVariant &v) const {
         if (m_def.DataType == ftDate)
             return loc.toString(dt.date(), QLocale::ShortFormat);
         if (m_def.DataType == ftTime)
-            return loc.toString(dt.time(), QLocale::LongFormat);
+            return longTimeText(dt.time());
         return loc.toString(dt, QLocale::ShortFormat);
     }
     case QMetaType::QByteArray:

@@ -18,6 +18,7 @@ namespace {
 constexpr int kMaxNesting = 1000;
 
 const QString kErrorInExpression = QStringLiteral("Error in expression : ");
+const QString kTooDeep = QStringLiteral("Expression too deeply nested");
 
 // Where a scan stands: inside quotes, inside a bracketed name, and how deep in parentheses.
 struct Scan {
@@ -272,7 +273,7 @@ void TQREvaluator::appendError(const QString &message) {
 void TQREvaluator::compileComparison(const QString &text) {
     const Depth depth(*this);
     if (depth.tooDeep())
-        return appendError(kErrorInExpression + text);
+        return appendError(kTooDeep);
     const qsizetype n = text.size();
     Scan scan;
     for (qsizetype i = 0; i < n; ++i) {
@@ -301,7 +302,7 @@ void TQREvaluator::compileComparison(const QString &text) {
 void TQREvaluator::compileAdditive(const QString &text) {
     const Depth depth(*this);
     if (depth.tooDeep())
-        return appendError(kErrorInExpression + text);
+        return appendError(kTooDeep);
     const qsizetype n = text.size();
     Scan scan;
     for (qsizetype i = 0; i < n; ++i) {
@@ -330,7 +331,7 @@ void TQREvaluator::compileAdditive(const QString &text) {
 void TQREvaluator::compileMultiplicative(const QString &text) {
     const Depth depth(*this);
     if (depth.tooDeep())
-        return appendError(kErrorInExpression + text);
+        return appendError(kTooDeep);
     const qsizetype n = text.size();
     Scan scan;
     for (qsizetype i = 0; i < n; ++i) {
@@ -360,7 +361,7 @@ void TQREvaluator::compileFactor(const QString &raw) {
     const Depth depth(*this);
     const QString text = stripBlanks(raw);
     if (depth.tooDeep())
-        return appendError(kErrorInExpression + text);
+        return appendError(kTooDeep);
     // An empty factor (from "()", a lone sign or NOT, an empty argument) is an error like any other text.
     if (text.isEmpty())
         return appendError(kErrorInExpression);

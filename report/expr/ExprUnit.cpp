@@ -4,6 +4,8 @@
 #include "report/expr/FunctionLibrary.h"
 #include "report/expr/Functions.h"
 
+#include "store/ValueText.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -29,7 +31,7 @@ Unit::Unit() {
     global = new TQREvEnvironment;
     const QLocale locale = QLocale::system();
     global->AddEntry(QStringLiteral("AppStartTime"),
-                     quoted(locale.toString(g_processStart.time(), QLocale::LongFormat)));
+                     quoted(longTimeText(g_processStart.time())));
     global->AddEntry(QStringLiteral("AppStartDate"),
                      quoted(locale.toString(g_processStart.date(), QLocale::ShortFormat)));
     global->AddEntry(QStringLiteral("AppName"), quoted(applicationTitle()));

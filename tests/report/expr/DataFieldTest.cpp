@@ -4,6 +4,7 @@
 #include "report/expr/Environment.h"
 
 #include "store/Query.h"
+#include "store/ValueText.h"
 
 #include "tests/support/TestSupport.h"
 
@@ -62,6 +63,8 @@ TEST(ExprDataFields, KindFollowsTheFieldType) {
         EXPECT_TRUE(valueIs(evaluator.EvaluateOnce(QString::fromLatin1(c.name)), c.expected));
     }
     EXPECT_FALSE(display("D").isEmpty());
+    // a time reads as the locale's long time, without a zone's name, as TIME does
+    EXPECT_EQ(display("T"), longTimeText(QTime(13, 4, 5)));
 }
 
 TEST(ExprDataFields, NullsAndUnreadableValues) {
