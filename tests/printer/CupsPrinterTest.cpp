@@ -10,9 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -28,15 +26,6 @@ QString cupsPdfFolder() {
             if (line.startsWith(QLatin1String("Out ")))
                 folder = line.mid(4).trimmed();
     return folder.replace(QStringLiteral("${HOME}"), QDir::homePath());
-}
-
-int pdfPages(const QString &pdf) {
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {pdf});
-    p.waitForFinished(60000);
-    const auto m =
-        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(p.readAllStandardOutput()));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 } // namespace

@@ -320,7 +320,7 @@ TEST_F(Queries, SearchPatternMatchesInsideWordsAndGroupsByTitle) {
 
 TEST(SqlTables, AnyTableOfTheFolderCanBeNamedAndTyped) {
     TempFolder folder;
-    sqlOn(folder.filePath("Orders.db"),
+    execSql(folder.filePath("Orders.db"),
           "CREATE TABLE Orders (ID INTEGER, CUSTOMER TEXT, AMOUNT REAL, PAID BOOLEAN, DAY DATE, NOTE MEMO);"
           "INSERT INTO Orders VALUES (1, 'Kovács', 150.5, 1, '2026-03-01', 'hosszú megjegyzés');"
           "INSERT INTO Orders VALUES (2, 'Nagy', 20, 0, '2026-03-02', NULL);");

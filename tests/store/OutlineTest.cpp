@@ -216,7 +216,7 @@ TEST_F(Outline, AnUnnumberedTopicDoesNotCaptureOtherSubtrees) {
 TEST_F(Outline, TopicsStoredWithoutNumbersDoNotCaptureLaterTopics) {
     // Parents only, as another tool stores them: no old number is a prefix of anything.
     store.close();
-    sqlOn(helpDir + "/HelpData.db",
+    execSql(helpDir + "/HelpData.db",
           "INSERT INTO HelpData(KOD, SZULO, TEMAKOR) VALUES (1, NULL, 'one'), (2, '1', 'one-a'), (3, NULL, 'two'),"
           " (4, '2', 'two-a'), (5, NULL, 'three');");
     store.open(folder.path());

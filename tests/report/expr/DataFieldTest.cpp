@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
 
 namespace {
 
@@ -168,14 +167,7 @@ TEST(ExprDataFields, EnvironmentEntriesSeeTheSameDataSets) {
 // A query over a folder of table files, as reports read them.
 TEST(ExprDataFields, QueryOverTableFiles) {
     TempFolder folder;
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(folder.filePath(QStringLiteral("Orders.db")).toUtf8().constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "CREATE TABLE Orders(CUSTOMER TEXT, AMOUNT REAL, QTY INTEGER);"
-                           "INSERT INTO Orders VALUES('Kiss', 150.5, 2), ('Nagy', 80, 1), ('Kiss', 200, 3);",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    execSql(folder.filePath(QStringLiteral("Orders.db")), kOrdersSql);
     TQuery query;
     query.setObjectName(QStringLiteral("Q"));
     query.SetDatabaseName(folder.path());

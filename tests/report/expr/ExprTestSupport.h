@@ -4,13 +4,13 @@
 #include "report/expr/Evaluator.h"
 
 #include "store/DataSet.h"
+#include "tests/support/TestSupport.h"
 
 #include <QLocale>
 #include <QVariant>
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 
 /// A data set over rows given in code, for evaluating fields without a database.
 class MemoryDataSet : public TDataSet {
@@ -71,8 +71,4 @@ inline ::testing::AssertionResult valueIs(const TQREvValue &value, const Expecte
 inline TQREvValue evaluateOnce(const QString &text) {
     TQREvaluator evaluator;
     return evaluator.EvaluateOnce(text);
-}
-
-inline void PrintTo(const QString &s, std::ostream *os) {
-    *os << '"' << s.toStdString() << '"';
 }
