@@ -86,6 +86,24 @@ qint64 declaredLength(const char *data, qsizetype size) {
     return bytes;
 }
 
+std::optional<qsizetype> brokenRecord(const QByteArray &emf) {
+    const auto *p = reinterpret_cast<const uchar *>(emf.constData());
+    const auto header = parseHeader(p, emf.size());
+    if (!header)
+        return qsizetype(0);
+    const qsizetype end = std::min<qsizetype>(emf.size(), qsizetype(header->bytes));
+    qsizetype at = 0;
+    while (at < end) {
+        const quint32 size = end - at >= 8 ? u32(p + at + 4) : 0;
+        if (size < 8 || size % 4 || qsizetype(size) > end - at)
+            return at;
+        if (u32(p + at) == EMR_EOF)
+            return std::nullopt;
+        at += size;
+    }
+    return std::nullopt;
+}
+
 } // namespace emf
 
 QString EmfRecord::text() const {

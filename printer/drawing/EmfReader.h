@@ -34,6 +34,11 @@ std::optional<Header> parseHeader(const uchar *data, qsizetype size);
 /// -1 when they do not start a metafile.
 qint64 declaredLength(const char *data, qsizetype size);
 
+/// Where the chain of records after the header breaks: the offset of the first record whose length is
+/// below a record's least, not a whole number of 4-byte words, or runs past the end the header declares
+/// (or of a tail too short for a record). None when the chain holds up to the end record or the end.
+std::optional<qsizetype> brokenRecord(const QByteArray &emf);
+
 } // namespace emf
 
 /// One record as enumeration hands it out. For the two text records (83, 84) `chars` and `stringOffset`

@@ -87,6 +87,22 @@ TEST_F(ExprVerb, VariablesActAsReportEntries) {
     EXPECT_EQ(run.out, QStringLiteral("integer\t4\ninteger\t2\ninteger\t6\n"));
 }
 
+// Faults of the data file name the file the user gave, not the folder it sits in.
+TEST_F(ExprVerb, DataFaultsNameTheFile) {
+    const QString text = folder.filePath(QStringLiteral("notes.txt"));
+    QFile notes(text);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write(QByteArray(100, 'x'));
+    notes.close();
+    CliRun run = expr({QStringLiteral("1"), QStringLiteral("--db"), text, QStringLiteral("--sql"),
+                       QStringLiteral("SELECT 1")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, QStringLiteral("tavik: %1: file is not a database\n").arg(text));
+    run = expr(QStringList{QStringLiteral("1")} + over("SELEC * FROM Orders"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, QStringLiteral("tavik: %1: near \"SELEC\": syntax error\n").arg(dbFile()));
+}
+
 TEST_F(ExprVerb, UsageFaultsEndWithOneLine) {
     const QList<QStringList> faults = {
         {},
