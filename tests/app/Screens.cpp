@@ -2,6 +2,7 @@
 //   tavik_screens HELPDIR OUTDIR
 #include "app/DBEdit.h"
 #include "app/DataSource.h"
+#include "app/Fonts.h"
 #include "app/Main.h"
 #include "app/Tavik.h"
 #include "store/HelpEditor.h"
@@ -10,7 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableView>
@@ -30,9 +30,7 @@ static bool save(QWidget *w, const QString &file) {
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    QFont::insertSubstitutions(
-        QStringLiteral("MS Sans Serif"),
-        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    substituteWindowFonts();
     if (argc < 3) {
         std::fprintf(stderr, "usage: tavik_screens HELPDIR OUTDIR\n");
         return 1;
