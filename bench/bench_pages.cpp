@@ -1,11 +1,12 @@
 // Page store figures: the splay coder against zlib level 6 on real page recordings, fetching pages of a
 // 10,000-page compressed report file, and recording and replaying a typical page against painting it
 // directly.
+#include "bench/BenchSupport.h"
 #include "printer/QRCompress.h"
 #include "printer/QRPageList.h"
 #include "printer/QRStream.h"
-#include "printer/sample/SampleReport.h"
 #include "printer/drawing/Metafile.h"
+#include "printer/sample/SampleReport.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -217,37 +218,33 @@ public:
 } // namespace
 
 int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    std::printf("\nsplay coder on %lld bytes of page recordings (goal: at least 30 MB/s both ways)\n",
-                static_cast<long long>(realPages().size()));
-    std::printf("  compress %.1f MB/s, zlib-6 %.1f MB/s (%.2fx); expand %.1f MB/s, zlib %.1f MB/s (%.2fx)\n",
-                collector.mbps("BM_SplayCompress"), collector.mbps("BM_ZlibCompress"),
-                collector.mbps("BM_SplayCompress") / std::max(1e-9, collector.mbps("BM_ZlibCompress")),
-                collector.mbps("BM_SplayExpand"), collector.mbps("BM_ZlibExpand"),
-                collector.mbps("BM_SplayExpand") / std::max(1e-9, collector.mbps("BM_ZlibExpand")));
-    std::printf("  size: splay %.3f of the input, zlib-6 %.3f (splay/zlib %.2f)\n",
-                collector.counter("BM_SplayCompress", "size_ratio"), collector.counter("BM_ZlibCompress", "size_ratio"),
-                collector.counter("BM_SplayCompress", "size_ratio") /
-                    std::max(1e-9, collector.counter("BM_ZlibCompress", "size_ratio")));
-    const double first = collector.ms("BM_FetchPage/page(0=last,-1=100random):1");
-    std::printf("%d-page compressed report (goal: any page fetched and replayed under 10 ms)\n", ReportPages);
-    const double random = collector.ms("BM_FetchPage/page(0=last,-1=100random):-1") / 100;
-    std::printf("  load %.2f ms; fetch page 1 %.3f ms, last %.3f ms (%.2fx page 1), 100 random %.3f ms each "
-                "(%.2fx page 1)\n",
-                collector.ms("BM_LoadReport"), first, collector.ms("BM_FetchPage/page(0=last,-1=100random):0"),
-                collector.ms("BM_FetchPage/page(0=last,-1=100random):0") / std::max(1e-9, first), random,
-                random / std::max(1e-9, first));
-    std::printf("  fetch and replay a random page %.2f ms (processor time %.2f ms)\n",
-                collector.ms("BM_FetchAndReplay"), collector.cpuMs("BM_FetchAndReplay"));
-    const double direct = collector.ms("BM_PaintDirect");
-    std::printf("typical text page: painted directly %.2f ms; recorded %.2f ms (%.2fx); replayed %.2f ms (%.2fx)\n",
-                direct, collector.ms("BM_RecordPage"), collector.ms("BM_RecordPage") / std::max(1e-9, direct),
-                collector.ms("BM_ReplayPage"), collector.ms("BM_ReplayPage") / std::max(1e-9, direct));
-    benchmark::Shutdown();
-    return 0;
+    return benchmarkMain<QGuiApplication>(argc, argv, &collector, [&] {
+        std::printf("\nsplay coder on %lld bytes of page recordings (goal: at least 30 MB/s both ways)\n",
+                    static_cast<long long>(realPages().size()));
+        std::printf("  compress %.1f MB/s, zlib-6 %.1f MB/s (%.2fx); expand %.1f MB/s, zlib %.1f MB/s (%.2fx)\n",
+                    collector.mbps("BM_SplayCompress"), collector.mbps("BM_ZlibCompress"),
+                    collector.mbps("BM_SplayCompress") / std::max(1e-9, collector.mbps("BM_ZlibCompress")),
+                    collector.mbps("BM_SplayExpand"), collector.mbps("BM_ZlibExpand"),
+                    collector.mbps("BM_SplayExpand") / std::max(1e-9, collector.mbps("BM_ZlibExpand")));
+        std::printf("  size: splay %.3f of the input, zlib-6 %.3f (splay/zlib %.2f)\n",
+                    collector.counter("BM_SplayCompress", "size_ratio"), collector.counter("BM_ZlibCompress", "size_ratio"),
+                    collector.counter("BM_SplayCompress", "size_ratio") /
+                        std::max(1e-9, collector.counter("BM_ZlibCompress", "size_ratio")));
+        const double first = collector.ms("BM_FetchPage/page(0=last,-1=100random):1");
+        std::printf("%d-page compressed report (goal: any page fetched and replayed under 10 ms)\n", ReportPages);
+        const double random = collector.ms("BM_FetchPage/page(0=last,-1=100random):-1") / 100;
+        std::printf("  load %.2f ms; fetch page 1 %.3f ms, last %.3f ms (%.2fx page 1), 100 random %.3f ms each "
+                    "(%.2fx page 1)\n",
+                    collector.ms("BM_LoadReport"), first, collector.ms("BM_FetchPage/page(0=last,-1=100random):0"),
+                    collector.ms("BM_FetchPage/page(0=last,-1=100random):0") / std::max(1e-9, first), random,
+                    random / std::max(1e-9, first));
+        std::printf("  fetch and replay a random page %.2f ms (processor time %.2f ms)\n",
+                    collector.ms("BM_FetchAndReplay"), collector.cpuMs("BM_FetchAndReplay"));
+        const double direct = collector.ms("BM_PaintDirect");
+        std::printf("typical text page: painted directly %.2f ms; recorded %.2f ms (%.2fx); replayed %.2f ms (%.2fx)\n",
+                    direct, collector.ms("BM_RecordPage"), collector.ms("BM_RecordPage") / std::max(1e-9, direct),
+                    collector.ms("BM_ReplayPage"), collector.ms("BM_ReplayPage") / std::max(1e-9, direct));
+        return 0;
+    });
 }

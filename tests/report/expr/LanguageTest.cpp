@@ -9,22 +9,6 @@
 
 namespace {
 
-struct Case {
-    const char *expression;
-    Expected expected;
-};
-
-void expectAll(const std::vector<Case> &cases) {
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.expression);
-        EXPECT_TRUE(valueIs(evaluateOnce(QString::fromUtf8(c.expression)), c.expected));
-    }
-}
-
-QString f(const char *text) {
-    return localized(QString::fromLatin1(text));
-}
-
 TEST(ExprLanguage, PrecedenceAndLeftToRightMeaning) {
     expectAll({
         {"2 + 3 * 4", {evInteger, "14"}},
