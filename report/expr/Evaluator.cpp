@@ -299,7 +299,21 @@ void TQREvaluator::compileComparison(const QString &text) {
     compileAdditive(text);
 }
 
-void TQREvaluator::compileAdditive(const QString &text) {
+// A level of operators that bind alike: two signs and a word operator. The text splits at the first one at
+// top level; the left part goes to the tighter level, the right part to this level again, with its signs
+// exchanged after the second sign (`-`, `/`) so the right-leaning compile keeps the left-to-right meaning.
+struct TQREvaluator::Chain {
+    QChar sign;
+    QChar inverse;
+    TQREvOperation signOperation;
+    TQREvOperation inverseOperation;
+    QLatin1StringView word; // with its trailing blank; a blank before it is part of the left side
+    TQREvOperation wordOperation;
+    void (TQREvaluator::*tighter)(const QString &);
+    void (TQREvaluator::*same)(const QString &);
+};
+
+void TQREvaluator::compileChain(const QString &text, const Chain &level) {
     const Depth depth(*this);
     if (depth.tooDeep())
         return appendError(kTooDeep);
@@ -308,53 +322,49 @@ void TQREvaluator::compileAdditive(const QString &text) {
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
         if (i >= 1 && i <= n - 2 && scan.topLevel()) {
-            if (c == QLatin1Char('+') || c == QLatin1Char('-')) {
-                const bool minus = c == QLatin1Char('-');
-                appendElement(std::make_unique<TQREvElementOperator>(minus ? opMinus : opPlus));
-                compileMultiplicative(text.left(i));
+            if (c == level.sign || c == level.inverse) {
+                const bool inverse = c == level.inverse;
+                appendElement(
+                    std::make_unique<TQREvElementOperator>(inverse ? level.inverseOperation : level.signOperation));
+                (this->*level.tighter)(text.left(i));
                 const QString right = text.mid(i + 1);
-                compileAdditive(minus ? exchanged(right, QLatin1Char('+'), QLatin1Char('-')) : right);
+                (this->*level.same)(inverse ? exchanged(right, level.sign, level.inverse) : right);
                 return;
             }
-            if (c == QLatin1Char(' ') && wordAt(text, i + 1, QLatin1StringView("or "))) {
-                appendElement(std::make_unique<TQREvElementOperator>(opOr));
-                compileMultiplicative(text.left(i + 1));
-                compileAdditive(text.mid(i + 3));
+            if (c == QLatin1Char(' ') && wordAt(text, i + 1, level.word)) {
+                appendElement(std::make_unique<TQREvElementOperator>(level.wordOperation));
+                (this->*level.tighter)(text.left(i + 1));
+                (this->*level.same)(text.mid(i + level.word.size()));
                 return;
             }
         }
         scan.step(c);
     }
-    compileMultiplicative(text);
+    (this->*level.tighter)(text);
+}
+
+void TQREvaluator::compileAdditive(const QString &text) {
+    static const Chain additive{QLatin1Char('+'),
+                                QLatin1Char('-'),
+                                opPlus,
+                                opMinus,
+                                QLatin1StringView("or "),
+                                opOr,
+                                &TQREvaluator::compileMultiplicative,
+                                &TQREvaluator::compileAdditive};
+    compileChain(text, additive);
 }
 
 void TQREvaluator::compileMultiplicative(const QString &text) {
-    const Depth depth(*this);
-    if (depth.tooDeep())
-        return appendError(kTooDeep);
-    const qsizetype n = text.size();
-    Scan scan;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (i >= 1 && i <= n - 2 && scan.topLevel()) {
-            if (c == QLatin1Char('*') || c == QLatin1Char('/')) {
-                const bool divide = c == QLatin1Char('/');
-                appendElement(std::make_unique<TQREvElementOperator>(divide ? opDiv : opMul));
-                compileFactor(text.left(i));
-                const QString right = text.mid(i + 1);
-                compileMultiplicative(divide ? exchanged(right, QLatin1Char('*'), QLatin1Char('/')) : right);
-                return;
-            }
-            if (c == QLatin1Char(' ') && wordAt(text, i + 1, QLatin1StringView("and "))) {
-                appendElement(std::make_unique<TQREvElementOperator>(opAnd));
-                compileFactor(text.left(i + 1));
-                compileMultiplicative(text.mid(i + 4));
-                return;
-            }
-        }
-        scan.step(c);
-    }
-    compileFactor(text);
+    static const Chain multiplicative{QLatin1Char('*'),
+                                      QLatin1Char('/'),
+                                      opMul,
+                                      opDiv,
+                                      QLatin1StringView("and "),
+                                      opAnd,
+                                      &TQREvaluator::compileFactor,
+                                      &TQREvaluator::compileMultiplicative};
+    compileChain(text, multiplicative);
 }
 
 void TQREvaluator::compileFactor(const QString &raw) {

@@ -78,7 +78,9 @@ protected:
 
 private:
     class Depth;
+    struct Chain;
 
+    void compileChain(const QString &text, const Chain &level);
     void compileAdditive(const QString &text);
     void compileMultiplicative(const QString &text);
     void compileFactor(const QString &text);
