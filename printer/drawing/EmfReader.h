@@ -1,5 +1,7 @@
 #pragma once
 
+#include "printer/drawing/EmfFormat.h"
+
 #include <QByteArray>
 #include <QRect>
 #include <QRectF>
@@ -51,7 +53,7 @@ struct EmfRecord {
     quint32 chars = 0;
     quint32 stringOffset = 0;
 
-    bool isText() const { return type == 83 || type == 84; }
+    bool isText() const { return type == emf::EMR_EXTTEXTOUTA || type == emf::EMR_EXTTEXTOUTW; }
     /// The text of a text record (type 83 decoded from Windows-1250); empty when the count and offset do
     /// not fit inside the record.
     QString text() const;
