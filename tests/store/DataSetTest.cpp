@@ -247,7 +247,7 @@ TEST_F(Cursor, TableFileIsFoundWhateverTheCaseOfItsName) {
 
 using Queries = HelpFixture;
 
-TEST_F(Queries, MaxOfKodIsNamedAsTheDesktopEngineNamesItAndNullWhenEmpty) {
+TEST_F(Queries, AnUnnamedAggregateIsCalledMaxOfKodAndIsNullWhenEmpty) {
     store.QueryHelp->Open();
     TField *max = store.QueryHelp->FindField(QStringLiteral("MAX OF KOD"));
     ASSERT_NE(max, nullptr);

@@ -72,16 +72,17 @@ protected:
         std::map<QString, std::vector<int>> ordinals;
         std::map<QString, int> kodOfNumber;
         for (const Row &row : r) {
-            ASSERT_TRUE(byKod.emplace(row.kod, &row).second) << "duplicate KOD " << row.kod; // 1
+            ASSERT_TRUE(byKod.emplace(row.kod, &row).second) << "duplicate KOD " << row.kod; // keys are unique
             ordinals[row.szulo].push_back(row.sorszam);
             kodOfNumber[row.ertek] = row.kod;
         }
-        for (auto &[parent, list] : ordinals) { // 2
+        for (auto &[parent, list] : ordinals) { // siblings are numbered 1 ... n
             std::sort(list.begin(), list.end());
             for (size_t i = 0; i < list.size(); ++i)
                 ASSERT_EQ(list[i], int(i) + 1) << "ordinals under '" << parent.toStdString() << "'";
         }
-        for (size_t i = 0; i < r.size(); ++i) { // 3 and 5
+        // number, sort text and depth follow from the parent; a leaf has no deeper row after it
+        for (size_t i = 0; i < r.size(); ++i) {
             const Row &row = r[i];
             const QString number = row.szulo.isEmpty() ? QString::number(row.sorszam)
                                                        : row.szulo + QLatin1Char('.') + QString::number(row.sorszam);
@@ -97,7 +98,7 @@ protected:
             else
                 ASSERT_EQ(kodOfNumber[row.szulo], parent) << row.ertek.toStdString();
         }
-        std::vector<int> order; // 4
+        std::vector<int> order; // display order is the tree read top to bottom
         for (const Row &row : r)
             order.push_back(row.kod);
         ASSERT_EQ(order, model.readingOrder());

@@ -32,7 +32,9 @@ TEST(ExprLanguage, PrecedenceAndLeftToRightMeaning) {
     });
 }
 
-TEST(ExprLanguage, StatedQuirksOfTheGrammar) {
+// Readings of the grammar a user may not expect, kept on purpose: signs split before numbers are read, a
+// blank before a unary minus, comparisons that do not chain, quotes without escapes.
+TEST(ExprLanguage, SignsBlanksAndComparisonsAsTheGrammarReadsThem) {
     expectAll({
         {"2*-3", {evError, "Illegal character in numeric contant \"2*\""}},
         {"1E-5", {evError, "Illegal character in numeric contant \"1E\""}},
