@@ -282,7 +282,8 @@ int main(int argc, char **argv) {
         int status = 0;
         const double move = reporter.nanoseconds.count("BM_RecordMove") ? reporter.nanoseconds["BM_RecordMove"] : 0;
         std::printf("\nns per evaluation; \"net\" leaves out the record move (%.1f ns) that both sides pay\n", move);
-        std::printf("expression (QJSEngine fed by)                          ours ns   QJSEngine ns   ratio   net ratio\n");
+        std::printf(
+            "expression (QJSEngine fed by)                          ours ns   QJSEngine ns   ratio   net ratio\n");
         const struct {
             const char *label;
             const char *ours;

@@ -228,7 +228,8 @@ int main(int argc, char **argv) {
                     collector.mbps("BM_SplayExpand"), collector.mbps("BM_ZlibExpand"),
                     collector.mbps("BM_SplayExpand") / std::max(1e-9, collector.mbps("BM_ZlibExpand")));
         std::printf("  size: splay %.3f of the input, zlib-6 %.3f (splay/zlib %.2f)\n",
-                    collector.counter("BM_SplayCompress", "size_ratio"), collector.counter("BM_ZlibCompress", "size_ratio"),
+                    collector.counter("BM_SplayCompress", "size_ratio"),
+                    collector.counter("BM_ZlibCompress", "size_ratio"),
                     collector.counter("BM_SplayCompress", "size_ratio") /
                         std::max(1e-9, collector.counter("BM_ZlibCompress", "size_ratio")));
         const double first = collector.ms("BM_FetchPage/page(0=last,-1=100random):1");

@@ -2,9 +2,9 @@
 #include "cli/Cli.h"
 
 #include "printer/QRPageList.h"
-#include "printer/sample/SampleReport.h"
 #include "printer/drawing/Metafile.h"
 #include "printer/drawing/Units.h"
+#include "printer/sample/SampleReport.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -30,8 +30,7 @@ Unit::Unit() {
     registerBuiltInFunctions(*registry);
     global = new TQREvEnvironment;
     const QLocale locale = QLocale::system();
-    global->AddEntry(QStringLiteral("AppStartTime"),
-                     quoted(longTimeText(g_processStart.time())));
+    global->AddEntry(QStringLiteral("AppStartTime"), quoted(longTimeText(g_processStart.time())));
     global->AddEntry(QStringLiteral("AppStartDate"),
                      quoted(locale.toString(g_processStart.date(), QLocale::ShortFormat)));
     global->AddEntry(QStringLiteral("AppName"), quoted(applicationTitle()));

@@ -40,7 +40,8 @@ QString caseEach(QStringView text, bool upper) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const qsizetype length =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
         appendCased(out, text.mid(i, length), upper, locale);
         i += length;
     }

@@ -56,7 +56,7 @@ TEST_F(ExprVerb, RecordsAndAggregates) {
     run = expr(QStringList{QStringLiteral("MAX([Q.AMOUNT])")} + over("SELECT * FROM Orders"));
     EXPECT_EQ(run.out, QStringLiteral("float\t200\n"));
     run = expr(QStringList{QStringLiteral("[O.CUSTOMER]"), QStringLiteral("--name"), QStringLiteral("O")} +
-                over("SELECT * FROM Orders WHERE QTY = 1"));
+               over("SELECT * FROM Orders WHERE QTY = 1"));
     EXPECT_EQ(run.out, QStringLiteral("string\tNagy\n"));
     run = expr(QStringList{QStringLiteral("COUNT")} + over("SELECT * FROM Orders WHERE QTY > 5"));
     EXPECT_EQ(run.out, QStringLiteral("integer\t0\n"));
@@ -79,11 +79,11 @@ TEST_F(ExprVerb, AnyDatabaseFileReadOnly) {
 TEST_F(ExprVerb, VariablesActAsReportEntries) {
     CliRun run =
         expr({QStringLiteral("'Page ' + STR(PAGENUMBER + BONUS)"), QStringLiteral("--var"),
-               QStringLiteral("PAGENUMBER=4"), QStringLiteral("--var"), QStringLiteral("Bonus=PAGENUMBER * 10")});
+              QStringLiteral("PAGENUMBER=4"), QStringLiteral("--var"), QStringLiteral("Bonus=PAGENUMBER * 10")});
     EXPECT_EQ(run.out, QStringLiteral("string\tPage 44\n"));
     run = expr(QStringList{QStringLiteral("DOUBLE"), QStringLiteral("--each"), QStringLiteral("--var"),
-                            QStringLiteral("DOUBLE=QTY*2")} +
-                over("SELECT QTY FROM Orders"));
+                           QStringLiteral("DOUBLE=QTY*2")} +
+               over("SELECT QTY FROM Orders"));
     EXPECT_EQ(run.out, QStringLiteral("integer\t4\ninteger\t2\ninteger\t6\n"));
 }
 
@@ -94,8 +94,8 @@ TEST_F(ExprVerb, DataFaultsNameTheFile) {
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.write(QByteArray(100, 'x'));
     notes.close();
-    CliRun run = expr({QStringLiteral("1"), QStringLiteral("--db"), text, QStringLiteral("--sql"),
-                       QStringLiteral("SELECT 1")});
+    CliRun run =
+        expr({QStringLiteral("1"), QStringLiteral("--db"), text, QStringLiteral("--sql"), QStringLiteral("SELECT 1")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, QStringLiteral("tavik: %1: file is not a database\n").arg(text));
     run = expr(QStringList{QStringLiteral("1")} + over("SELEC * FROM Orders"));

@@ -59,8 +59,8 @@ TEST(QrpVerbs, ADamagedPageFailsTheVerbsThatReadIt) {
         EXPECT_EQ(r.err, message) << args.join(QLatin1Char(' ')).toStdString();
     }
     // the sound pages still read
-    const CliRun page3 = tavik({QStringLiteral("qrp"), QStringLiteral("text"), bad, QStringLiteral("--page"),
-                                QStringLiteral("3")});
+    const CliRun page3 =
+        tavik({QStringLiteral("qrp"), QStringLiteral("text"), bad, QStringLiteral("--page"), QStringLiteral("3")});
     EXPECT_EQ(page3.status, 0);
     EXPECT_TRUE(page3.out.contains(QStringLiteral("Page 3"))) << page3.out.toStdString();
 }

@@ -229,7 +229,8 @@ TEST(PageList, DamageIsToldByThePageItHits) {
                 pages.FetchPage(2);
                 ADD_FAILURE() << "a broken page was handed out";
             } catch (const EQRError &e) {
-                EXPECT_EQ(e.message(), QStringLiteral("Damaged report file: page 2 has a bad drawing record at byte 108"));
+                EXPECT_EQ(e.message(),
+                          QStringLiteral("Damaged report file: page 2 has a bad drawing record at byte 108"));
             }
             EXPECT_EQ(textOf(*pages.FetchPage(3)), QStringLiteral("Page 3"));
             EXPECT_EQ(textOf(*pages.FetchPage(1)), QStringLiteral("Page 1"));

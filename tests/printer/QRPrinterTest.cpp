@@ -1,6 +1,6 @@
+#include "printer/QRPrinter.h"
 #include "printer/QRError.h"
 #include "printer/QRMessages.h"
-#include "printer/QRPrinter.h"
 #include "printer/QRPrinterSettings.h"
 #include "printer/drawing/EmfRecorder.h"
 #include "printer/drawing/PrinterFactory.h"

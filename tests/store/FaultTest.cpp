@@ -83,9 +83,8 @@ TEST_F(Faults, AnErrorInThePassLeavesTheTableAsBeforeThePass) {
     int calls = 0;
     store.EndBusy = [&] { ++calls; };
     // Fails late: when re-parenting reaches the grandchild, after many rows of the pass were written.
-    execSql(helpDir + "/HelpData.db",
-          "CREATE TRIGGER boom BEFORE UPDATE OF SZULO ON HelpData WHEN NEW.SZULO = '2.1' "
-          "BEGIN SELECT RAISE(ABORT, 'injected failure'); END;");
+    execSql(helpDir + "/HelpData.db", "CREATE TRIGGER boom BEFORE UPDATE OF SZULO ON HelpData WHEN NEW.SZULO = '2.1' "
+                                      "BEGIN SELECT RAISE(ABORT, 'injected failure'); END;");
     ASSERT_TRUE(table()->Locate(QStringLiteral("KOD"), two));
     table()->Delete();
     const QStringList before = fileRows();

@@ -60,8 +60,8 @@ protected:
         std::vector<Row> out;
         for (table()->First(); !table()->Eof(); table()->Next())
             out.push_back(Row{field("KOD")->AsInteger(), field("SORSZAM")->AsInteger(), field("MELYSEG")->AsInteger(),
-                              field("SZULO")->AsString(), field("ERTEK")->AsString(),
-                              field("SORSZAMSZOV")->AsString(), field("VEGPONT")->AsBoolean()});
+                              field("SZULO")->AsString(), field("ERTEK")->AsString(), field("SORSZAMSZOV")->AsString(),
+                              field("VEGPONT")->AsBoolean()});
         return out;
     }
 
@@ -107,7 +107,9 @@ protected:
     void runSequence(unsigned seed, int steps) {
         std::mt19937 rng(seed);
         OutlineModel model;
-        auto pick = [&](const std::vector<int> &v) { return v[std::uniform_int_distribution<size_t>(0, v.size() - 1)(rng)]; };
+        auto pick = [&](const std::vector<int> &v) {
+            return v[std::uniform_int_distribution<size_t>(0, v.size() - 1)(rng)];
+        };
         for (int step = 0; step < steps; ++step) {
             const std::vector<int> keys = model.keys();
             const int action = std::uniform_int_distribution<int>(0, 9)(rng);

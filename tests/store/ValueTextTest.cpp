@@ -10,6 +10,7 @@ TEST(ValueText, TimeFormatsLoseOnlyTheirZone) {
     const struct {
         const char *format, *expected;
     } cases[] = {
+        // clang-format off
         {"HH:mm:ss t", "HH:mm:ss"},
         {"h:mm:ss AP t", "h:mm:ss AP"},
         {"t HH:mm:ss", "HH:mm:ss"},
@@ -17,6 +18,7 @@ TEST(ValueText, TimeFormatsLoseOnlyTheirZone) {
         {"HH 'o''clock' t", "HH 'o''clock'"},
         {"'at' HH:mm 't' t", "'at' HH:mm 't'"},
         {"H.mm.ss (t)", "H.mm.ss ()"},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(withoutTimeZone(QString::fromLatin1(c.format)), QString::fromLatin1(c.expected)) << c.format;

@@ -9,7 +9,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-TempFolder::TempFolder() : m_dir(std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tavik-test-XXXXXX"))) {
+TempFolder::TempFolder()
+    : m_dir(std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tavik-test-XXXXXX"))) {
     if (!m_dir->isValid())
         ADD_FAILURE() << "cannot make a temporary folder";
 }
@@ -27,7 +28,9 @@ QString sourceDir() {
 #endif
 }
 
-bool runningAsRoot() { return geteuid() == 0; }
+bool runningAsRoot() {
+    return geteuid() == 0;
+}
 
 ProcessRun runProcess(const QString &program, const QStringList &args, const QString &workDir) {
     QProcess p;

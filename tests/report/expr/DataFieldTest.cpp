@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 QList<MemoryDataSet::ColumnDef> everyType() {

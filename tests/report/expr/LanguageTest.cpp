@@ -89,10 +89,10 @@ TEST(ExprLanguage, Comparisons) {
 // where the code page puts them, so group keys and MIN/MAX over titles follow the printed order of old files.
 TEST(ExprLanguage, TextsOrderByTheirWindows1250Bytes) {
     expectAll({
-        {"'Ő' < 'Ú'", {evBoolean, "True"}},  // D5 < DA, though U+0150 > U+00DA
-        {"'Š' < 'á'", {evBoolean, "True"}},  // 8A < E1
-        {"'ű' < 'ü'", {evBoolean, "True"}},  // FB < FC, though U+0171 > U+00FC
-        {"'z' < 'á'", {evBoolean, "True"}},  // letters beyond ASCII come after it
+        {"'Ő' < 'Ú'", {evBoolean, "True"}}, // D5 < DA, though U+0150 > U+00DA
+        {"'Š' < 'á'", {evBoolean, "True"}}, // 8A < E1
+        {"'ű' < 'ü'", {evBoolean, "True"}}, // FB < FC, though U+0171 > U+00FC
+        {"'z' < 'á'", {evBoolean, "True"}}, // letters beyond ASCII come after it
         {"'Ő' >= 'Ú'", {evBoolean, "False"}},
         {"'árvíz' < 'árvíztűrő'", {evBoolean, "True"}},
         {"'Ő' = 'Ő'", {evBoolean, "True"}},
