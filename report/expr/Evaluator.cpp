@@ -129,6 +129,19 @@ QStringList splitArguments(const QString &text) {
     return pieces;
 }
 
+// The first position at top level, never the text's first or last character, where `isOperator` holds;
+// -1 when there is none.
+template <typename IsOperator> qsizetype firstOperator(const QString &text, IsOperator isOperator) {
+    const qsizetype n = text.size();
+    Scan scan;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i >= 1 && i <= n - 2 && scan.topLevel() && isOperator(i))
+            return i;
+        scan.step(text[i]);
+    }
+    return -1;
+}
+
 std::unique_ptr<TQREvElement> unknownName(const QString &name) {
     return std::make_unique<TQREvElementError>(QStringLiteral("Unknown function : ") + name);
 }
@@ -274,29 +287,25 @@ void TQREvaluator::compileComparison(const QString &text) {
     const Depth depth(*this);
     if (depth.tooDeep())
         return appendError(kTooDeep);
-    const qsizetype n = text.size();
-    Scan scan;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (i >= 1 && i <= n - 2 && scan.topLevel() &&
-            (c == QLatin1Char('<') || c == QLatin1Char('=') || c == QLatin1Char('>'))) {
-            const QChar next = text[i + 1];
-            TQREvOperation op = c == QLatin1Char('<') ? opLess : c == QLatin1Char('>') ? opGreater : opEqual;
-            qsizetype length = 1;
-            if (c == QLatin1Char('<') && next == QLatin1Char('>'))
-                op = opUnequal, length = 2;
-            else if (c == QLatin1Char('<') && next == QLatin1Char('='))
-                op = opLessOrEqual, length = 2;
-            else if (c == QLatin1Char('>') && next == QLatin1Char('='))
-                op = opGreaterOrEqual, length = 2;
-            appendElement(std::make_unique<TQREvElementOperator>(op));
-            compileAdditive(text.left(i));
-            compileAdditive(text.mid(i + length));
-            return;
-        }
-        scan.step(c);
-    }
-    compileAdditive(text);
+    const qsizetype i = firstOperator(text, [&text](qsizetype at) {
+        const QChar c = text[at];
+        return c == QLatin1Char('<') || c == QLatin1Char('=') || c == QLatin1Char('>');
+    });
+    if (i < 0)
+        return compileAdditive(text);
+    const QChar c = text[i];
+    const QChar next = text[i + 1];
+    TQREvOperation op = c == QLatin1Char('<') ? opLess : c == QLatin1Char('>') ? opGreater : opEqual;
+    qsizetype length = 1;
+    if (c == QLatin1Char('<') && next == QLatin1Char('>'))
+        op = opUnequal, length = 2;
+    else if (c == QLatin1Char('<') && next == QLatin1Char('='))
+        op = opLessOrEqual, length = 2;
+    else if (c == QLatin1Char('>') && next == QLatin1Char('='))
+        op = opGreaterOrEqual, length = 2;
+    appendElement(std::make_unique<TQREvElementOperator>(op));
+    compileAdditive(text.left(i));
+    compileAdditive(text.mid(i + length));
 }
 
 // A level of operators that bind alike: two signs and a word operator. The text splits at the first one at
@@ -307,7 +316,7 @@ struct TQREvaluator::Chain {
     QChar inverse;
     TQREvOperation signOperation;
     TQREvOperation inverseOperation;
-    QLatin1StringView word; // with its trailing blank; a blank before it is part of the left side
+    QLatin1StringView word; // with its trailing blank; the blank before it is part of the left side
     TQREvOperation wordOperation;
     void (TQREvaluator::*tighter)(const QString &);
     void (TQREvaluator::*same)(const QString &);
@@ -317,30 +326,24 @@ void TQREvaluator::compileChain(const QString &text, const Chain &level) {
     const Depth depth(*this);
     if (depth.tooDeep())
         return appendError(kTooDeep);
-    const qsizetype n = text.size();
-    Scan scan;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (i >= 1 && i <= n - 2 && scan.topLevel()) {
-            if (c == level.sign || c == level.inverse) {
-                const bool inverse = c == level.inverse;
-                appendElement(
-                    std::make_unique<TQREvElementOperator>(inverse ? level.inverseOperation : level.signOperation));
-                (this->*level.tighter)(text.left(i));
-                const QString right = text.mid(i + 1);
-                (this->*level.same)(inverse ? exchanged(right, level.sign, level.inverse) : right);
-                return;
-            }
-            if (c == QLatin1Char(' ') && wordAt(text, i + 1, level.word)) {
-                appendElement(std::make_unique<TQREvElementOperator>(level.wordOperation));
-                (this->*level.tighter)(text.left(i + 1));
-                (this->*level.same)(text.mid(i + level.word.size()));
-                return;
-            }
-        }
-        scan.step(c);
+    const qsizetype i = firstOperator(text, [&](qsizetype at) {
+        const QChar c = text[at];
+        return c == level.sign || c == level.inverse || (c == QLatin1Char(' ') && wordAt(text, at + 1, level.word));
+    });
+    if (i < 0)
+        return (this->*level.tighter)(text);
+    const QChar c = text[i];
+    if (c == QLatin1Char(' ')) {
+        appendElement(std::make_unique<TQREvElementOperator>(level.wordOperation));
+        (this->*level.tighter)(text.left(i + 1));
+        (this->*level.same)(text.mid(i + level.word.size()));
+        return;
     }
-    (this->*level.tighter)(text);
+    const bool inverse = c == level.inverse;
+    appendElement(std::make_unique<TQREvElementOperator>(inverse ? level.inverseOperation : level.signOperation));
+    (this->*level.tighter)(text.left(i));
+    const QString right = text.mid(i + 1);
+    (this->*level.same)(inverse ? exchanged(right, level.sign, level.inverse) : right);
 }
 
 void TQREvaluator::compileAdditive(const QString &text) {
