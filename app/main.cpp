@@ -1,5 +1,5 @@
-#include "app/Fonts.h"
 #include "app/Main.h"
+#include "app/Startup.h"
 #include "app/Tavik.h"
 #include "app/TavikPrint.h"
 
@@ -9,8 +9,7 @@
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    substituteWindowFonts();
+    setUpApplication();
     const QStringList args = QApplication::arguments();
     if (args.size() > 1 && !QDir::setCurrent(args[1])) {
         QMessageBox::critical(nullptr, QApplication::applicationName(), QStringLiteral("%1: folder not found").arg(args[1]));

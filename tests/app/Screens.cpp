@@ -2,8 +2,8 @@
 //   tavik_screens HELPDIR OUTDIR
 #include "app/DBEdit.h"
 #include "app/DataSource.h"
-#include "app/Fonts.h"
 #include "app/Main.h"
+#include "app/Startup.h"
 #include "app/Tavik.h"
 #include "store/HelpEditor.h"
 #include "store/HelpTopicStore.h"
@@ -29,8 +29,7 @@ static bool save(QWidget *w, const QString &file) {
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    substituteWindowFonts();
+    setUpApplication();
     if (argc < 3) {
         std::fprintf(stderr, "usage: tavik_screens HELPDIR OUTDIR\n");
         return 1;

@@ -1,9 +1,11 @@
-#include "app/Fonts.h"
+#include "app/Startup.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QStringList>
 
-void substituteWindowFonts() {
+void setUpApplication() {
+    QApplication::setApplicationName(QStringLiteral("TavikEditor"));
     QFont::insertSubstitutions(
         QStringLiteral("MS Sans Serif"),
         {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
