@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include "app/DBEdit.h"
 #include "app/DataSource.h"
 #include "app/HtmlView.h"
 #include "app/Icons.h"
@@ -141,41 +142,27 @@ void TFormEdit::FormCreate() {
     selectGridRow(store->TableHelp->DisplayCurrentRow());
 }
 
-void TFormEdit::buildLayout() {
-    auto *menu = menuBar();
-    QMenu *file = menu->addMenu(QStringLiteral("File"));
-    QAction *quit = file->addAction(QStringLiteral("Kilépés"));
-    connect(quit, &QAction::triggered, this, &QWidget::close);
-    menu->addMenu(QStringLiteral("Segítség"));
-
-    auto *central = new QWidget(this);
-    auto *outer = new QVBoxLayout(central);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-
-    auto *top = new QWidget(central);
-    top->setObjectName(QStringLiteral("PanelTop"));
-    top->setFixedHeight(kTopHeight);
-    auto *topLayout = new QVBoxLayout(top);
-    topLayout->setContentsMargins(2, 2, 2, 2);
-    topLayout->setSpacing(2);
-
+// The command buttons above the grid.
+QHBoxLayout *TFormEdit::buildToolStrip(QWidget *top) {
     auto *strip = new QHBoxLayout();
     strip->setSpacing(2);
     SpeedButtonDelete3 = toolButton(top, QStringLiteral("SpeedButtonDelete3"), QStringLiteral("Törlés <Delete>"),
-                                    Icons::deleteIcon(), false);
+                                    icons::deleteIcon(), false);
     SpeedButtonCancel3 = toolButton(top, QStringLiteral("SpeedButtonCancel3"), QStringLiteral("Mégsem <Esc>"),
-                                    Icons::cancelIcon(), false);
+                                    icons::cancelIcon(), false);
     SpeedButtonInsert3 = toolButton(top, QStringLiteral("SpeedButtonInsert3"), QStringLiteral("Új <Insert>"),
-                                    Icons::insertIcon(), false);
+                                    icons::insertIcon(), false);
     SpeedButtonPost3 =
-        toolButton(top, QStringLiteral("SpeedButtonPost3"), QStringLiteral("Rögzítés <F2>"), Icons::postIcon(), false);
+        toolButton(top, QStringLiteral("SpeedButtonPost3"), QStringLiteral("Rögzítés <F2>"), icons::postIcon(), false);
     SpeedButton1 = toolButton(top, QStringLiteral("SpeedButton1"), QStringLiteral("Help teszt"), QIcon(), true);
     for (QToolButton *b : {SpeedButtonDelete3, SpeedButtonCancel3, SpeedButtonInsert3, SpeedButtonPost3, SpeedButton1})
         strip->addWidget(b);
     strip->addStretch();
-    topLayout->addLayout(strip);
+    return strip;
+}
 
+// The grid of topics, coloured by depth; a row chosen in it becomes the current topic.
+void TFormEdit::buildGrid(QWidget *top) {
     DBGrid1 = new QTableView(top);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setModel(DataSourceHelp);
@@ -192,13 +179,15 @@ void TFormEdit::buildLayout() {
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->verticalHeader()->setDefaultSectionSize(17);
     DBGrid1->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    topLayout->addWidget(DBGrid1, 1);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (!m_syncing && current.isValid())
                     gridRowChosen(current.row());
             });
+}
 
+// The current topic's fields, its depth and its page.
+void TFormEdit::buildEditGroup(QWidget *top) {
     GroupBox1 = new QGroupBox(QStringLiteral("Adatok szerkesztése "), top);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setFixedHeight(122);
@@ -225,7 +214,7 @@ void TFormEdit::buildLayout() {
     DBEdit3->setFixedWidth(110);
     DBEdit4->setFixedWidth(200);
 
-    SpeedButton3 = toolButton(GroupBox1, QStringLiteral("SpeedButton3"), QString(), Icons::openIcon(), false);
+    SpeedButton3 = toolButton(GroupBox1, QStringLiteral("SpeedButton3"), QString(), icons::openIcon(), false);
     SpeedButton3->setToolButtonStyle(Qt::ToolButtonIconOnly);
     SpeedButton3->setFixedSize(22, 20);
     SpeedButton2 =
@@ -254,6 +243,31 @@ void TFormEdit::buildLayout() {
     grid->addWidget(SpeedButton2, 3, 3, 1, 3, Qt::AlignRight);
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(5, 0);
+}
+
+void TFormEdit::buildLayout() {
+    auto *menu = menuBar();
+    QMenu *file = menu->addMenu(QStringLiteral("File"));
+    QAction *quit = file->addAction(QStringLiteral("Kilépés"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    menu->addMenu(QStringLiteral("Segítség"));
+
+    auto *central = new QWidget(this);
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto *top = new QWidget(central);
+    top->setObjectName(QStringLiteral("PanelTop"));
+    top->setFixedHeight(kTopHeight);
+    auto *topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(2, 2, 2, 2);
+    topLayout->setSpacing(2);
+
+    topLayout->addLayout(buildToolStrip(top));
+    buildGrid(top);
+    topLayout->addWidget(DBGrid1, 1);
+    buildEditGroup(top);
     topLayout->addWidget(GroupBox1);
     outer->addWidget(top);
 

@@ -11,6 +11,7 @@ class HelpTopicStore;
 class HtmlView;
 class QCloseEvent;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QModelIndex;
 class QMouseEvent;
@@ -72,6 +73,9 @@ protected:
 private:
     void FormCreate();
     void buildLayout();
+    QHBoxLayout *buildToolStrip(QWidget *top);
+    void buildGrid(QWidget *top);
+    void buildEditGroup(QWidget *top);
     /// Runs a command; an error of the data layer ends it with the engine's text in a message box.
     template <typename F> void run(F &&command);
     void gridRowChosen(int row);

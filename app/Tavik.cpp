@@ -71,7 +71,7 @@ void TFormTavik::buildLayout() {
     bar->setIconSize(QSize(16, 16));
     ToolButton2 = new QToolButton(bar);
     ToolButton2->setObjectName(QStringLiteral("ToolButton2"));
-    ToolButton2->setIcon(Icons::printIcon());
+    ToolButton2->setIcon(icons::printIcon());
     ToolButton2->setAutoRaise(true);
     ToolButton2->setFocusPolicy(Qt::NoFocus);
     bar->addWidget(ToolButton2);

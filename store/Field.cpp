@@ -2,6 +2,7 @@
 
 #include "store/DataSet.h"
 #include "store/DatabaseError.h"
+#include "store/ValueText.h"
 
 #include <QLocale>
 
@@ -59,15 +60,6 @@ bool parseBoolText(const QString &text, bool *ok) {
     return false;
 }
 
-QString floatText(double v) {
-    // General format, 15 significant digits, the locale's decimal separator.
-    QString s = QString::number(v, 'g', 15);
-    const QString dec = QLocale::system().decimalPoint();
-    if (dec != QLatin1String("."))
-        s.replace(QLatin1Char('.'), dec);
-    return s;
-}
-
 } // namespace
 
 TField::TField(TDataSet *dataSet, int index, TFieldDef def, int column)
@@ -117,7 +109,7 @@ QString TField::textOf(const QVariant &v) const {
         if (m_def.DataType == ftDate)
             return loc.toString(dt.date(), QLocale::ShortFormat);
         if (m_def.DataType == ftTime)
-            return loc.toString(dt.time(), QLocale::LongFormat);
+            return longTimeText(dt.time());
         return loc.toString(dt, QLocale::ShortFormat);
     }
     case QMetaType::QByteArray:

@@ -11,6 +11,7 @@
 #include "printer/preview/QRPreviewWindows.h"
 
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>

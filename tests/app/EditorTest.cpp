@@ -1,5 +1,6 @@
 #include "tests/app/AppFixture.h"
 
+#include "app/DBEdit.h"
 #include "app/DataSource.h"
 #include "app/HtmlView.h"
 #include "app/Main.h"

@@ -1,7 +1,9 @@
 // Pictures of the windows on a help folder, for the README and for looking at changes:
 //   tavik_screens HELPDIR OUTDIR
+#include "app/DBEdit.h"
 #include "app/DataSource.h"
 #include "app/Main.h"
+#include "app/Startup.h"
 #include "app/Tavik.h"
 #include "store/HelpEditor.h"
 #include "store/HelpTopicStore.h"
@@ -9,7 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableView>
@@ -28,10 +29,7 @@ static bool save(QWidget *w, const QString &file) {
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    QFont::insertSubstitutions(
-        QStringLiteral("MS Sans Serif"),
-        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    setUpApplication();
     if (argc < 3) {
         std::fprintf(stderr, "usage: tavik_screens HELPDIR OUTDIR\n");
         return 1;

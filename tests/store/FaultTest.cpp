@@ -52,7 +52,7 @@ using Faults = HelpFixture;
 
 TEST_F(Faults, MissingDisplayIndexStopsTheOpen) {
     store.close();
-    sqlOn(helpDir + "/HelpData.db", "DROP INDEX SORSZAMSZOV;");
+    execSql(helpDir + "/HelpData.db", "DROP INDEX SORSZAMSZOV;");
     HelpTopicStore other;
     const QString text = errorOf([&] { other.open(folder.path()); });
     EXPECT_TRUE(text.contains(QStringLiteral("SORSZAMSZOV"))) << text.toStdString();
@@ -67,7 +67,7 @@ TEST_F(Faults, MissingParentIndexStopsThePassBeforeItChangesAnything) {
     field("TEMPPONT")->SetAsString(QStringLiteral("1")); // the pass would clear this first
     table()->Post();
     const QStringList before = fileRows();
-    sqlOn(helpDir + "/HelpData.db", "DROP INDEX SZULO;");
+    execSql(helpDir + "/HelpData.db", "DROP INDEX SZULO;");
     const QString text = errorOf([&] { store.RenumberOutline(false); });
     EXPECT_TRUE(text.contains(QStringLiteral("SZULO"))) << text.toStdString();
     EXPECT_EQ(fileRows(), before);
@@ -83,9 +83,8 @@ TEST_F(Faults, AnErrorInThePassLeavesTheTableAsBeforeThePass) {
     int calls = 0;
     store.EndBusy = [&] { ++calls; };
     // Fails late: when re-parenting reaches the grandchild, after many rows of the pass were written.
-    sqlOn(helpDir + "/HelpData.db",
-          "CREATE TRIGGER boom BEFORE UPDATE OF SZULO ON HelpData WHEN NEW.SZULO = '2.1' "
-          "BEGIN SELECT RAISE(ABORT, 'injected failure'); END;");
+    execSql(helpDir + "/HelpData.db", "CREATE TRIGGER boom BEFORE UPDATE OF SZULO ON HelpData WHEN NEW.SZULO = '2.1' "
+                                      "BEGIN SELECT RAISE(ABORT, 'injected failure'); END;");
     ASSERT_TRUE(table()->Locate(QStringLiteral("KOD"), two));
     table()->Delete();
     const QStringList before = fileRows();
@@ -100,7 +99,7 @@ TEST_F(Faults, AnErrorInThePassLeavesTheTableAsBeforeThePass) {
     EXPECT_EQ(table()->IndexFieldNames(), QStringLiteral("SORSZAMSZOV"));
     EXPECT_EQ(calls, 1); // the busy cursor went away
 
-    sqlOn(helpDir + "/HelpData.db", "DROP TRIGGER boom;");
+    execSql(helpDir + "/HelpData.db", "DROP TRIGGER boom;");
     store.RenumberOutline(true);
     EXPECT_EQ(numbers(), QStringList({"1:one", "2:three", "2.1:child", "2.1.1:grandchild"}));
 }
