@@ -5,7 +5,8 @@
 #include "app/Icons.h"
 #include "app/WidgetDialogs.h"
 #include "store/DatabaseError.h"
-#include "store/HelpEditor.h"
+#include "store/HelpData.h"
+#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
@@ -211,17 +212,17 @@ void TFormEdit::buildLayout() {
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return l;
     };
-    auto edit = [this](const char *name, const char *field) {
+    auto edit = [this](const char *name, const QString &field) {
         auto *e = new TDBEdit(GroupBox1);
         e->setObjectName(QString::fromLatin1(name));
-        e->bind(store->TableHelp, QString::fromLatin1(field));
+        e->bind(store->TableHelp, field);
         e->OnError = [this](const QString &text) { m_dialogs->error(text); };
         return e;
     };
-    DBEdit1 = edit("DBEdit1", "TEMAKOR");
-    DBEdit2 = edit("DBEdit2", "WORDS");
-    DBEdit3 = edit("DBEdit3", "HELPCONTEXT");
-    DBEdit4 = edit("DBEdit4", "HELPHTML");
+    DBEdit1 = edit("DBEdit1", HelpData::TEMAKOR);
+    DBEdit2 = edit("DBEdit2", HelpData::WORDS);
+    DBEdit3 = edit("DBEdit3", HelpData::HELPCONTEXT);
+    DBEdit4 = edit("DBEdit4", HelpData::HELPHTML);
     DBEdit3->setFixedWidth(110);
     DBEdit4->setFixedWidth(200);
 

@@ -4,8 +4,10 @@
 #include "app/HtmlView.h"
 #include "app/Icons.h"
 #include "app/WidgetDialogs.h"
+#include "store/HelpData.h"
 #include "store/DatabaseError.h"
-#include "store/HelpViewer.h"
+#include "help/ContentsTree.h"
+#include "help/HelpViewerStore.h"
 #include "store/Query.h"
 #include "store/Table.h"
 
@@ -268,7 +270,7 @@ void TFormTavik::DBGrid1CellClick() {
     run([this] {
         if (!store->QuerySearch->Active() || store->QuerySearch->IsEmpty())
             return;
-        showTopicOf(store->QuerySearch->FieldByName(QStringLiteral("TEMAKOR"))->AsString());
+        showTopicOf(store->QuerySearch->FieldByName(HelpData::TEMAKOR)->AsString());
     });
 }
 

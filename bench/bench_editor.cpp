@@ -6,7 +6,7 @@
 #include "app/Main.h"
 #include "store/Database.h"
 #include "store/HelpData.h"
-#include "store/HelpEditor.h"
+#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 

@@ -1,8 +1,9 @@
 // Verbs that run the editor's commands on a help folder: insert, edit, delete.
 #include "cli/Cli.h"
 
-#include "store/Dialogs.h"
-#include "store/HelpEditor.h"
+#include "store/HelpData.h"
+#include "help/Dialogs.h"
+#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
@@ -34,7 +35,7 @@ struct Session {
         const int kod = kodText.toInt(&ok);
         if (!ok)
             throw CliError(QStringLiteral("'%1' is not a topic key").arg(kodText));
-        if (!store.TableHelp->Locate(QStringLiteral("KOD"), kod))
+        if (!store.TableHelp->Locate(HelpData::KOD, kod))
             throw CliError(QStringLiteral("no topic with key %1").arg(kod));
     }
     void refuseIfRefused() const {
@@ -45,11 +46,11 @@ struct Session {
     void fill(const Args &args) {
         TTable *t = store.TableHelp;
         if (args.has(QStringLiteral("title")))
-            t->FieldByName(QStringLiteral("TEMAKOR"))->SetAsString(args.value(QStringLiteral("title")));
+            t->FieldByName(HelpData::TEMAKOR)->SetAsString(args.value(QStringLiteral("title")));
         if (args.has(QStringLiteral("words")))
-            t->FieldByName(QStringLiteral("WORDS"))->SetAsString(args.value(QStringLiteral("words")));
+            t->FieldByName(HelpData::WORDS)->SetAsString(args.value(QStringLiteral("words")));
         if (args.has(QStringLiteral("context")))
-            t->FieldByName(QStringLiteral("HELPCONTEXT"))->SetAsString(args.value(QStringLiteral("context")));
+            t->FieldByName(HelpData::HELPCONTEXT)->SetAsString(args.value(QStringLiteral("context")));
         if (args.has(QStringLiteral("page")))
             editor.SetPage(args.value(QStringLiteral("page")));
     }
@@ -76,7 +77,7 @@ int insertVerb(const QStringList &argv) {
         s.refuseIfRefused();
     if (args.flag(QStringLiteral("top")))
         s.editor.MakeTopLevel();
-    const int kod = s.store.TableHelp->FieldByName(QStringLiteral("KOD"))->AsInteger();
+    const int kod = s.store.TableHelp->FieldByName(HelpData::KOD)->AsInteger();
     try {
         s.fill(args);
     } catch (...) {

@@ -49,12 +49,12 @@ int outlineVerb(const QStringList &argv) {
     table.SetIndexFieldNames(HelpData::OrderDisplay);
     table.SetFieldDefs(HelpData::editorFields());
     table.Open();
-    const char *names[] = {"KOD", "SZULO", "ERTEK", "SORSZAM", "SORSZAMSZOV", "MELYSEG"};
     QList<TField *> fields;
-    for (const char *n : names)
-        fields << table.FieldByName(QString::fromLatin1(n));
-    TField *leaf = table.FieldByName(QStringLiteral("VEGPONT"));
-    TField *title = table.FieldByName(QStringLiteral("TEMAKOR"));
+    for (const QString &n : {HelpData::KOD, HelpData::SZULO, HelpData::ERTEK, HelpData::SORSZAM, HelpData::SORSZAMSZOV,
+                             HelpData::MELYSEG})
+        fields << table.FieldByName(n);
+    TField *leaf = table.FieldByName(HelpData::VEGPONT);
+    TField *title = table.FieldByName(HelpData::TEMAKOR);
     for (table.First(); !table.Eof(); table.Next()) {
         QStringList line;
         for (TField *f : std::as_const(fields))

@@ -72,15 +72,15 @@ void HelpTopicStore::close() {
 void HelpTopicStore::TableHelpAfterInsert(TDataSet *) {
     QueryHelp->Close();
     QueryHelp->Open();
-    const qint64 largest = QueryHelp->FieldByName(QStringLiteral("MAX OF KOD"))->AsLargeInt();
+    const qint64 largest = QueryHelp->FieldByName(HelpData::MaxOfKod)->AsLargeInt();
     QueryHelp->Close();
     if (largest >= std::numeric_limits<qint32>::max())
         throw EDatabaseError::inFile(TableHelp->sourceName(), QStringLiteral("no free topic key is left"));
-    TableHelp->FieldByName(QStringLiteral("KOD"))->SetAsInteger(largest + 1);
+    TableHelp->FieldByName(HelpData::KOD)->SetAsInteger(largest + 1);
 }
 
 void HelpTopicStore::TableHelpBeforePost(TDataSet *) {
-    TField *leaf = TableHelp->FieldByName(QStringLiteral("VEGPONT"));
+    TField *leaf = TableHelp->FieldByName(HelpData::VEGPONT);
     if (leaf->IsNull())
         leaf->SetAsBoolean(false);
 }
@@ -140,14 +140,14 @@ void HelpTopicStore::RenumberOutline(bool ReparentChildren) {
         throw EDatabaseError::inFile(t->sourceName(),
                                      QStringLiteral("index on %1 not found").arg(HelpData::OrderParent));
     runPass([this, t, ReparentChildren] {
-        TField *kodF = t->FieldByName(QStringLiteral("KOD"));
-        TField *szuloF = t->FieldByName(QStringLiteral("SZULO"));
-        TField *ertekF = t->FieldByName(QStringLiteral("ERTEK"));
-        TField *sorszamF = t->FieldByName(QStringLiteral("SORSZAM"));
-        TField *szovF = t->FieldByName(QStringLiteral("SORSZAMSZOV"));
-        TField *melysegF = t->FieldByName(QStringLiteral("MELYSEG"));
-        TField *markF = t->FieldByName(QStringLiteral("TEMPPONT"));
-        TField *leafF = t->FieldByName(QStringLiteral("VEGPONT"));
+        TField *kodF = t->FieldByName(HelpData::KOD);
+        TField *szuloF = t->FieldByName(HelpData::SZULO);
+        TField *ertekF = t->FieldByName(HelpData::ERTEK);
+        TField *sorszamF = t->FieldByName(HelpData::SORSZAM);
+        TField *szovF = t->FieldByName(HelpData::SORSZAMSZOV);
+        TField *melysegF = t->FieldByName(HelpData::MELYSEG);
+        TField *markF = t->FieldByName(HelpData::TEMPPONT);
+        TField *leafF = t->FieldByName(HelpData::VEGPONT);
 
         const qint32 startKod = kodF->AsInteger();
 
@@ -226,7 +226,7 @@ void HelpTopicStore::RenumberOutline(bool ReparentChildren) {
         }
 
         t->SetIndexFieldNames(HelpData::OrderDisplay);
-        t->Locate(QStringLiteral("KOD"), startKod);
+        t->Locate(HelpData::KOD, startKod);
         markLeavesInPass();
     });
 }
@@ -235,9 +235,9 @@ void HelpTopicStore::markLeavesInPass() {
     TTable *t = TableHelp;
     if (DetachGrid)
         DetachGrid();
-    TField *kodF = t->FieldByName(QStringLiteral("KOD"));
-    TField *melysegF = t->FieldByName(QStringLiteral("MELYSEG"));
-    TField *leafF = t->FieldByName(QStringLiteral("VEGPONT"));
+    TField *kodF = t->FieldByName(HelpData::KOD);
+    TField *melysegF = t->FieldByName(HelpData::MELYSEG);
+    TField *leafF = t->FieldByName(HelpData::VEGPONT);
     const qint32 startKod = kodF->AsInteger();
     t->Last();
     qint32 following = 0;
@@ -249,7 +249,7 @@ void HelpTopicStore::markLeavesInPass() {
         following = melysegF->AsInteger();
         t->Prior();
     }
-    t->Locate(QStringLiteral("KOD"), startKod);
+    t->Locate(HelpData::KOD, startKod);
     if (AttachGrid)
         AttachGrid();
 }
@@ -277,7 +277,7 @@ QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
     // Parents are numbered as the renumber pass will number them: new top-level topics follow the existing ones.
     int topCount = 0;
     {
-        TField *szulo = t->FieldByName(QStringLiteral("SZULO"));
+        TField *szulo = t->FieldByName(HelpData::SZULO);
         for (t->First(); !t->Eof(); t->Next())
             topCount += szulo->IsNull();
     }
@@ -297,17 +297,17 @@ QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
                 parent.isEmpty() ? QString::number(ordinal) : parent + QLatin1Char('.') + QString::number(ordinal);
             path << number;
             t->Insert();
-            t->FieldByName(QStringLiteral("SZULO"))->SetAsString(parent);
-            t->FieldByName(QStringLiteral("MELYSEG"))->SetAsInteger(level);
-            t->FieldByName(QStringLiteral("TEMAKOR"))->SetAsString(topic.title);
-            t->FieldByName(QStringLiteral("WORDS"))->SetAsString(topic.words);
+            t->FieldByName(HelpData::SZULO)->SetAsString(parent);
+            t->FieldByName(HelpData::MELYSEG)->SetAsInteger(level);
+            t->FieldByName(HelpData::TEMAKOR)->SetAsString(topic.title);
+            t->FieldByName(HelpData::WORDS)->SetAsString(topic.words);
             if (topic.hasHelpContext)
-                t->FieldByName(QStringLiteral("HELPCONTEXT"))->SetAsInteger(topic.helpContext);
-            t->FieldByName(QStringLiteral("HELPHTML"))->SetAsString(topic.page);
-            if (number.size() > t->FieldByName(QStringLiteral("ERTEK"))->Size())
+                t->FieldByName(HelpData::HELPCONTEXT)->SetAsInteger(topic.helpContext);
+            t->FieldByName(HelpData::HELPHTML)->SetAsString(topic.page);
+            if (number.size() > t->FieldByName(HelpData::ERTEK)->Size())
                 throw EDatabaseError::inFile(
                     t->sourceName(), QStringLiteral("the outline is too deep: number %1 does not fit").arg(number));
-            keys << t->FieldByName(QStringLiteral("KOD"))->AsInteger();
+            keys << t->FieldByName(HelpData::KOD)->AsInteger();
             t->Post();
         }
         DatabaseHelp->Commit();

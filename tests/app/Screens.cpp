@@ -3,7 +3,7 @@
 #include "app/DataSource.h"
 #include "app/Main.h"
 #include "app/Tavik.h"
-#include "store/HelpEditor.h"
+#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 

@@ -3,7 +3,8 @@
 #include "app/DataSource.h"
 #include "app/HtmlView.h"
 #include "app/Tavik.h"
-#include "store/HelpViewer.h"
+#include "help/ContentsTree.h"
+#include "help/HelpViewerStore.h"
 #include "store/Table.h"
 
 #include <QApplication>

@@ -11,11 +11,13 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TavikEditor"));
     // The windows are drawn in "MS Sans Serif"; where it is not installed, the closest sans face stands in.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    QFont::insertSubstitutions(
+        QStringLiteral("MS Sans Serif"),
+        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
     const QStringList args = QApplication::arguments();
     if (args.size() > 1 && !QDir::setCurrent(args[1])) {
-        QMessageBox::critical(nullptr, QApplication::applicationName(), QStringLiteral("%1: folder not found").arg(args[1]));
+        QMessageBox::critical(nullptr, QApplication::applicationName(),
+                              QStringLiteral("%1: folder not found").arg(args[1]));
         return 1;
     }
     // Start-up order: the editor (main window), the viewer (hidden), the manual report (never shown).

@@ -1,9 +1,10 @@
-#include "store/HelpEditor.h"
+#include "help/HelpEditor.h"
+#include "store/HelpData.h"
 
+#include "help/Dialogs.h"
+#include "help/HelpPages.h"
 #include "store/Database.h"
 #include "store/DatabaseError.h"
-#include "store/Dialogs.h"
-#include "store/HelpPages.h"
 #include "store/HelpTopicStore.h"
 #include "store/Query.h"
 #include "store/Table.h"
@@ -41,7 +42,7 @@ void HelpEditor::SetPanelMelyseg(const QString &text) {
 
 void HelpEditor::ShowCurrentDepth() {
     const TTable *t = m_store->TableHelp;
-    SetPanelMelyseg(QString::number(t->Active() ? t->FieldByName(QStringLiteral("MELYSEG"))->AsInteger() : 0));
+    SetPanelMelyseg(QString::number(t->Active() ? t->FieldByName(HelpData::MELYSEG)->AsInteger() : 0));
 }
 
 int HelpEditor::childCount(const QString &parentNumber) {
@@ -60,8 +61,8 @@ bool HelpEditor::Insert() {
         m_dialogs->message(EditingCaption, EditingText);
         return false;
     }
-    const QString parent = t->FieldByName(QStringLiteral("ERTEK"))->AsString();
-    const int p = t->FieldByName(QStringLiteral("MELYSEG"))->AsInteger();
+    const QString parent = t->FieldByName(HelpData::ERTEK)->AsString();
+    const int p = t->FieldByName(HelpData::MELYSEG)->AsInteger();
     const int depth = p < 10 ? p + 1 : p;
     // The renumber pass will make the new topic its parent's last child; refuse before anything changes when
     // that number would not fit the number field.
@@ -73,10 +74,10 @@ bool HelpEditor::Insert() {
         }
     }
     t->Insert();
-    t->FieldByName(QStringLiteral("MELYSEG"))->SetAsInteger(depth);
+    t->FieldByName(HelpData::MELYSEG)->SetAsInteger(depth);
     SetPanelMelyseg(QString::number(depth));
     RefreshParentCandidates();
-    t->FieldByName(QStringLiteral("SZULO"))->SetAsString(parent);
+    t->FieldByName(HelpData::SZULO)->SetAsString(parent);
     if (FocusTitle)
         FocusTitle();
     return true;
@@ -117,7 +118,7 @@ void HelpEditor::RefreshParentCandidates() {
         q->Params(1).SetAsString(QString());
         q->Open();
     } else if (d == 1 && m_store->TableHelp->State() == dsInsert) {
-        m_store->TableHelp->FieldByName(QStringLiteral("SZULO"))->SetAsString(QString());
+        m_store->TableHelp->FieldByName(HelpData::SZULO)->SetAsString(QString());
     }
 }
 
@@ -128,7 +129,7 @@ bool HelpEditor::Delete() {
         return false;
     }
     // Without a successful check for children nothing is deleted: the query's error ends the command.
-    if (childCount(t->FieldByName(QStringLiteral("ERTEK"))->AsString()) > 0) {
+    if (childCount(t->FieldByName(HelpData::ERTEK)->AsString()) > 0) {
         m_dialogs->plainMessage(ChildrenText);
         return false;
     }
@@ -149,19 +150,19 @@ void HelpEditor::ChoosePage() {
 
 void HelpEditor::SetPage(const QString &chosenPath) {
     TTable *t = m_store->TableHelp;
-    const QString name = HelpPages::pageName(chosenPath);
+    const QString name = helppages::pageName(chosenPath);
     if (t->State() == dsBrowse)
         t->Edit();
-    t->FieldByName(QStringLiteral("HELPHTML"))->SetAsString(name);
-    emit navigate(HelpPages::pageToShow(m_startDir, name, name.isEmpty()));
+    t->FieldByName(HelpData::HELPHTML)->SetAsString(name);
+    emit navigate(helppages::pageToShow(m_startDir, name, name.isEmpty()));
 }
 
 QString HelpEditor::CurrentPage() const {
     const TTable *t = m_store->TableHelp;
     if (!t->Active())
-        return HelpPages::blankPage(m_startDir);
-    const TField *page = t->FieldByName(QStringLiteral("HELPHTML"));
-    return HelpPages::pageToShow(m_startDir, page->AsString(), page->IsNull());
+        return helppages::blankPage(m_startDir);
+    const TField *page = t->FieldByName(HelpData::HELPHTML);
+    return helppages::pageToShow(m_startDir, page->AsString(), page->IsNull());
 }
 
 void HelpEditor::CellClicked() {
