@@ -86,7 +86,6 @@ void createTable(const QString &folder) {
         throw EDatabaseError::inFile(file, text);
     }
     const char *schema =
-        "PRAGMA journal_mode=WAL;"
         "BEGIN;"
         "CREATE TABLE HelpData (KOD INTEGER, SZULO TEXT, ERTEK TEXT, SORSZAM INTEGER, SORSZAMSZOV TEXT, "
         "MELYSEG INTEGER, TEMPPONT TEXT, VEGPONT INTEGER, HELPCONTEXT INTEGER, TEMAKOR TEXT, WORDS TEXT, "
