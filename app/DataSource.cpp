@@ -1,6 +1,7 @@
 #include "app/DataSource.h"
 
 #include "app/DepthColours.h"
+#include "help/TopicText.h"
 #include "store/DataSet.h"
 #include "store/DatabaseError.h"
 #include "store/HelpData.h"
@@ -9,6 +10,7 @@
 #include <QFocusEvent>
 #include <QIntValidator>
 #include <QLocale>
+#include <QValidator>
 
 #include <limits>
 
@@ -128,6 +130,20 @@ QVariant TDataSource::headerData(int section, Qt::Orientation orientation, int r
 
 // ---- TDBEdit ----
 
+namespace {
+
+// A topic's text is one line of whole characters: a paste with a TAB or a line break is refused, and so is the
+// half of a character that did not fit the field's width.
+class TextValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override {
+        return topictext::hasControlCharacters(input) ? Invalid : Acceptable;
+    }
+};
+
+} // namespace
+
 TDBEdit::TDBEdit(QWidget *parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, &TDBEdit::userEdited);
 }
@@ -159,6 +175,8 @@ void TDBEdit::applyFieldRules() {
         auto *v = new QIntValidator(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), this);
         v->setLocale(QLocale::c());
         setValidator(v);
+    } else if (isTextType(f->DataType())) {
+        setValidator(new TextValidator(this));
     }
 }
 
@@ -175,6 +193,8 @@ void TDBEdit::load() {
     if (m_modified && m_dataSet && (m_dataSet->State() == dsEdit || m_dataSet->State() == dsInsert))
         return;
     m_modified = false;
+    // Nothing can be typed where nothing can be stored.
+    setReadOnly(m_dataSet && m_dataSet->Active() && !m_dataSet->CanModify());
     const QString text = f && m_dataSet->Active() ? f->AsString() : QString();
     if (text != this->text())
         setText(text);

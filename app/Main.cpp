@@ -4,9 +4,9 @@
 #include "app/HtmlView.h"
 #include "app/Icons.h"
 #include "app/WidgetDialogs.h"
+#include "help/HelpEditor.h"
 #include "store/DatabaseError.h"
 #include "store/HelpData.h"
-#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
@@ -110,6 +110,9 @@ TFormEdit::TFormEdit(QWidget *parent, Dialogs *dialogs) : QMainWindow(parent) {
 }
 
 TFormEdit::~TFormEdit() {
+    // The viewer's connection closes first, so the editor's, closing last, leaves the help set's files whole
+    // and without side files.
+    delete FormTavik.data();
     // Close the table while the window is still whole: nothing may call back into a half-destroyed window.
     qApp->removeEventFilter(this);
     DBGrid1->disconnect(this);
@@ -140,6 +143,9 @@ void TFormEdit::FormCreate() {
     editor->ShowCurrentDepth();
     WebBrowser1->navigate(editor->CurrentPage());
     selectGridRow(store->TableHelp->DisplayCurrentRow());
+    // Said once; every command that would change it says it again.
+    if (store->ReadOnly())
+        m_dialogs->plainMessage(HelpEditor::ReadOnlyText);
 }
 
 void TFormEdit::buildLayout() {
@@ -316,18 +322,26 @@ void TFormEdit::SpeedButton3Click() {
     run([this] { editor->ChoosePage(); });
 }
 
-// What was typed is not lost by closing: the pending row is stored first. A row that cannot be stored keeps
-// the window open, with the engine's text.
+// What was typed is not lost by closing: the pending row is stored first. When it cannot be stored the user
+// decides: drop it and close, or stay with the row still pending.
 void TFormEdit::closeEvent(QCloseEvent *event) {
-    try {
-        editor->StorePending();
-    } catch (const EDatabaseError &e) {
-        m_dialogs->error(e.message());
+    const QString why = editor->StorePending();
+    if (!why.isEmpty()) {
         selectGridRow(store->TableHelp->DisplayCurrentRow());
-        event->ignore();
-        return;
+        if (!m_dialogs->confirm(HelpEditor::EditingCaption, HelpEditor::DropPendingText.arg(why))) {
+            event->ignore();
+            return;
+        }
+        store->TableHelp->Cancel();
     }
     QMainWindow::closeEvent(event);
+}
+
+// Coming back to the window shows what other writers stored meanwhile.
+bool TFormEdit::event(QEvent *event) {
+    if (event->type() == QEvent::WindowActivate && editor)
+        run([this] { editor->Refresh(); });
+    return QMainWindow::event(event);
 }
 
 void TFormEdit::SpeedButton1Click() {

@@ -1,10 +1,10 @@
 #include "help/HelpEditor.h"
-#include "store/HelpData.h"
 
 #include "help/Dialogs.h"
 #include "help/HelpPages.h"
 #include "store/Database.h"
 #include "store/DatabaseError.h"
+#include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Query.h"
 #include "store/Table.h"
@@ -19,11 +19,43 @@ const QString HelpEditor::DeleteCaption = QStringLiteral("Figyelmeztetés a felh
 const QString HelpEditor::DeleteText = QStringLiteral("Végrehajtható a törlés?");
 const QString HelpEditor::TooDeepText =
     QStringLiteral("Ide nem szúrható be új témakör: a sorszáma nem férne el a 20 karakteres mezőben.");
+const QString HelpEditor::ReadOnlyText =
+    QStringLiteral("Ez a súgó csak olvasható: a mappája vagy az adatállománya nem írható, ezért nem módosítható.");
+const QString HelpEditor::ConflictText =
+    QStringLiteral("A témakört közben egy másik program is módosította, ezért a változtatás nem került rögzítésre.\n"
+                   "%1\n"
+                   "A mező most a tárolt értéket mutatja, a többi változtatás megmaradt; az F2 rögzíti.");
+const QString HelpEditor::ParentGoneText =
+    QStringLiteral("Az új témakör szülőpontját közben egy másik program törölte. Állítsa be fő pontnak, "
+                   "vagy vesse el az új témakört!");
+const QString HelpEditor::GoneText = QStringLiteral("A témakört közben egy másik program törölte.");
+const QString HelpEditor::DropPendingText = QStringLiteral(
+    "A szerkesztés alatt álló adatok nem rögzíthetők:\n%1\n\nKilép a program a változtatások elvetésével?");
 const QString HelpEditor::PageExtension = QStringLiteral("*.htm; *.html");
 
 namespace {
+
 const int kNumberWidth = 20;
+
+// A command refused on what it found inside its transaction: nothing was changed.
+struct Refusal {
+    QString text;
+};
+
+// The field as the editor's labels name it.
+QString fieldCaption(const QString &name) {
+    if (name == HelpData::TEMAKOR)
+        return QStringLiteral("Témakör");
+    if (name == HelpData::WORDS)
+        return QStringLiteral("Szavak kereséshez");
+    if (name == HelpData::HELPCONTEXT)
+        return QStringLiteral("Help Context");
+    if (name == HelpData::HELPHTML)
+        return QStringLiteral("HTML File név");
+    return name;
 }
+
+} // namespace
 
 HelpEditor::HelpEditor(HelpTopicStore *store, Dialogs *dialogs, const QString &startDir, QObject *parent)
     : QObject(parent), m_store(store), m_dialogs(dialogs), m_startDir(startDir) {}
@@ -31,6 +63,18 @@ HelpEditor::HelpEditor(HelpTopicStore *store, Dialogs *dialogs, const QString &s
 bool HelpEditor::pending() const {
     const TDataSetState s = m_store->TableHelp->State();
     return s == dsEdit || s == dsInsert;
+}
+
+void HelpEditor::ensureOpen() {
+    if (!m_store->TableHelp->Active())
+        m_store->open(m_startDir);
+}
+
+bool HelpEditor::refuseReadOnly() {
+    if (!m_store->ReadOnly())
+        return false;
+    m_dialogs->plainMessage(ReadOnlyText);
+    return true;
 }
 
 void HelpEditor::SetPanelMelyseg(const QString &text) {
@@ -45,6 +89,11 @@ void HelpEditor::ShowCurrentDepth() {
     SetPanelMelyseg(QString::number(t->Active() ? t->FieldByName(HelpData::MELYSEG)->AsInteger() : 0));
 }
 
+void HelpEditor::followCurrent() {
+    ShowCurrentDepth();
+    emit navigate(CurrentPage());
+}
+
 int HelpEditor::childCount(const QString &parentNumber) {
     TQuery *k = m_store->KeresQuery;
     k->Close();
@@ -55,13 +104,23 @@ int HelpEditor::childCount(const QString &parentNumber) {
     return n;
 }
 
+void HelpEditor::Refresh() {
+    if (m_store->TableHelp->Active())
+        m_store->TableHelp->RefreshIfChanged();
+}
+
 bool HelpEditor::Insert() {
     TTable *t = m_store->TableHelp;
+    ensureOpen();
     if (pending()) {
         m_dialogs->message(EditingCaption, EditingText);
         return false;
     }
+    if (refuseReadOnly())
+        return false;
+    t->RefreshIfChanged();
     const QString parent = t->FieldByName(HelpData::ERTEK)->AsString();
+    const qint32 parentKey = parent.isEmpty() ? 0 : t->FieldByName(HelpData::KOD)->AsInteger();
     const int p = t->FieldByName(HelpData::MELYSEG)->AsInteger();
     const int depth = p < 10 ? p + 1 : p;
     // The renumber pass will make the new topic its parent's last child; refuse before anything changes when
@@ -74,6 +133,7 @@ bool HelpEditor::Insert() {
         }
     }
     t->Insert();
+    m_parentKey = parentKey;
     t->FieldByName(HelpData::MELYSEG)->SetAsInteger(depth);
     SetPanelMelyseg(QString::number(depth));
     RefreshParentCandidates();
@@ -83,28 +143,93 @@ bool HelpEditor::Insert() {
     return true;
 }
 
-void HelpEditor::Post() {
-    if (pending())
-        m_store->TableHelp->Post();
-    m_store->RenumberOutline(false);
+bool HelpEditor::BeginEdit() {
+    ensureOpen();
+    if (refuseReadOnly())
+        return false;
+    m_store->TableHelp->Edit();
+    return true;
+}
+
+// The parent's number may have changed since the insert began (another writer renumbered the outline): the new
+// topic goes under the same parent topic, found by its key.
+void HelpEditor::placeUnderParent() {
+    TTable *t = m_store->TableHelp;
+    if (t->State() != dsInsert || m_parentKey == 0)
+        return;
+    if (t->Lookup(HelpData::KOD, m_parentKey, HelpData::KOD).isNull())
+        throw Refusal{ParentGoneText};
+    const QString number = t->Lookup(HelpData::KOD, m_parentKey, HelpData::ERTEK).toString();
+    TField *szulo = t->FieldByName(HelpData::SZULO);
+    if (szulo->AsString() != number)
+        szulo->SetAsString(number);
+}
+
+QString HelpEditor::conflictText(const EDatabaseConflict &conflict) const {
+    QStringList lines;
+    for (int i = 0; i < conflict.columns().size(); ++i) {
+        const int c = conflict.columns()[i];
+        lines << QStringLiteral("%1: az Ön által megadott érték „%2”, a tárolt érték „%3”.")
+                     .arg(fieldCaption(conflict.fieldNames().value(i)), conflict.refused().value(c).toString(),
+                          conflict.current().value(c).toString());
+    }
+    return ConflictText.arg(lines.join(QLatin1Char('\n')));
+}
+
+bool HelpEditor::Post() {
+    ensureOpen();
+    if (refuseReadOnly())
+        return false;
+    m_store->checkParentOrder(); // before the row is stored: a post without its pass would stay unnumbered
+    try {
+        m_store->write([this] {
+            placeUnderParent();
+            if (pending())
+                m_store->TableHelp->Post();
+            m_store->RenumberOutline(false);
+        });
+    } catch (const Refusal &refusal) {
+        m_dialogs->plainMessage(refusal.text);
+        return false;
+    } catch (const EDatabaseConflict &conflict) {
+        m_dialogs->message(EditingCaption, conflictText(conflict));
+        return false;
+    }
     if (FocusGrid)
         FocusGrid();
+    followCurrent();
+    return true;
 }
 
 void HelpEditor::Cancel() {
     m_store->TableHelp->Cancel();
+    followCurrent();
 }
 
-void HelpEditor::StorePending() {
+QString HelpEditor::StorePending() {
     if (!pending())
-        return;
-    m_store->TableHelp->CheckBrowseMode();
-    m_store->RenumberOutline(false);
+        return {};
+    try {
+        m_store->checkParentOrder();
+        m_store->write([this] {
+            placeUnderParent();
+            m_store->TableHelp->CheckBrowseMode();
+            m_store->RenumberOutline(false);
+        });
+    } catch (const Refusal &refusal) {
+        return refusal.text;
+    } catch (const EDatabaseConflict &conflict) {
+        return conflictText(conflict);
+    } catch (const EDatabaseError &e) {
+        return e.message();
+    }
+    return {};
 }
 
 void HelpEditor::MakeTopLevel() {
     if (m_store->TableHelp->State() != dsInsert)
         return;
+    m_parentKey = 0;
     SetPanelMelyseg(QStringLiteral("1"));
     RefreshParentCandidates();
 }
@@ -124,10 +249,15 @@ void HelpEditor::RefreshParentCandidates() {
 
 bool HelpEditor::Delete() {
     TTable *t = m_store->TableHelp;
+    ensureOpen();
     if (pending()) {
         m_dialogs->message(EditingCaption, EditingText);
         return false;
     }
+    if (refuseReadOnly())
+        return false;
+    t->RefreshIfChanged();
+    m_store->checkParentOrder();
     // Without a successful check for children nothing is deleted: the query's error ends the command.
     if (childCount(t->FieldByName(HelpData::ERTEK)->AsString()) > 0) {
         m_dialogs->plainMessage(ChildrenText);
@@ -135,12 +265,33 @@ bool HelpEditor::Delete() {
     }
     if (!m_dialogs->confirm(DeleteCaption, DeleteText))
         return false;
-    t->Delete();
-    m_store->RenumberOutline(true);
+    // The answer may come much later: the checks are made again on what the file holds then.
+    const bool empty = t->IsEmpty();
+    const qint32 key = t->FieldByName(HelpData::KOD)->AsInteger();
+    try {
+        m_store->write([&] {
+            if (!empty) {
+                if (!t->Locate(HelpData::KOD, key))
+                    throw Refusal{GoneText};
+                if (childCount(t->FieldByName(HelpData::ERTEK)->AsString()) > 0)
+                    throw Refusal{ChildrenText};
+            }
+            t->Delete();
+            m_store->RenumberOutline(true);
+        });
+    } catch (const Refusal &refusal) {
+        m_dialogs->plainMessage(refusal.text);
+        followCurrent();
+        return false;
+    }
+    followCurrent();
     return true;
 }
 
 void HelpEditor::ChoosePage() {
+    ensureOpen();
+    if (refuseReadOnly())
+        return;
     const QString path =
         m_dialogs->chooseFile(resolvePathIgnoringCase(m_startDir, QStringLiteral("Help")), PageExtension);
     if (path.isEmpty())
@@ -150,6 +301,9 @@ void HelpEditor::ChoosePage() {
 
 void HelpEditor::SetPage(const QString &chosenPath) {
     TTable *t = m_store->TableHelp;
+    ensureOpen();
+    if (refuseReadOnly())
+        return;
     const QString name = helppages::pageName(chosenPath);
     if (t->State() == dsBrowse)
         t->Edit();
@@ -166,7 +320,6 @@ QString HelpEditor::CurrentPage() const {
 }
 
 void HelpEditor::CellClicked() {
-    Cancel();
-    ShowCurrentDepth();
-    emit navigate(CurrentPage());
+    m_store->TableHelp->Cancel();
+    followCurrent();
 }
