@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "app/QtTexts.h"
 #include "app/Tavik.h"
 #include "app/TavikPrint.h"
 
@@ -10,6 +11,7 @@
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TavikEditor"));
+    installHungarianQtTexts();
     // The windows are drawn in "MS Sans Serif"; where it is not installed, the closest sans face stands in.
     QFont::insertSubstitutions(
         QStringLiteral("MS Sans Serif"),
@@ -17,7 +19,7 @@ int main(int argc, char **argv) {
     const QStringList args = QApplication::arguments();
     if (args.size() > 1 && !QDir::setCurrent(args[1])) {
         QMessageBox::critical(nullptr, QApplication::applicationName(),
-                              QStringLiteral("%1: folder not found").arg(args[1]));
+                              QStringLiteral("A mappa nem található: %1").arg(args[1]));
         return 1;
     }
     // Start-up order: the editor (main window), the viewer (hidden), the manual report (never shown).
@@ -26,11 +28,8 @@ int main(int argc, char **argv) {
     auto *FolvexTavik = new TFolvexTavik(&app);
     Q_UNUSED(FolvexTavik);
     FormEdit->FormTavik = FormTavik;
-    // Closing the editor frees it and ends the program; the other windows go with it.
-    QObject::connect(FormEdit, &QObject::destroyed, &app, [FormTavik] {
-        delete FormTavik;
-        QApplication::quit();
-    });
+    // Closing the editor frees it and ends the program; the viewer goes with it.
+    QObject::connect(FormEdit, &QObject::destroyed, &app, [] { QApplication::quit(); });
     FormEdit->show();
     return app.exec();
 }

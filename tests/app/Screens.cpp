@@ -2,6 +2,7 @@
 //   tavik_screens HELPDIR OUTDIR
 #include "app/DataSource.h"
 #include "app/Main.h"
+#include "app/QtTexts.h"
 #include "app/Tavik.h"
 #include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
@@ -29,6 +30,7 @@ static bool save(QWidget *w, const QString &file) {
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TavikEditor"));
+    installHungarianQtTexts();
     QFont::insertSubstitutions(
         QStringLiteral("MS Sans Serif"),
         {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
