@@ -1,21 +1,15 @@
+#include "app/Application.h"
 #include "app/Main.h"
-#include "app/QtTexts.h"
 #include "app/Tavik.h"
 #include "app/TavikPrint.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QMessageBox>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    installHungarianQtTexts();
-    // The windows are drawn in "MS Sans Serif"; where it is not installed, the closest sans face stands in.
-    QFont::insertSubstitutions(
-        QStringLiteral("MS Sans Serif"),
-        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    prepareApplication();
     const QStringList args = QApplication::arguments();
     if (args.size() > 1 && !QDir::setCurrent(args[1])) {
         QMessageBox::critical(nullptr, QApplication::applicationName(),

@@ -109,8 +109,7 @@ void HelpEditor::Refresh() {
         m_store->TableHelp->RefreshIfChanged();
 }
 
-bool HelpEditor::Insert() {
-    TTable *t = m_store->TableHelp;
+bool HelpEditor::readyToChange() {
     ensureOpen();
     if (pending()) {
         m_dialogs->message(EditingCaption, EditingText);
@@ -118,7 +117,14 @@ bool HelpEditor::Insert() {
     }
     if (refuseReadOnly())
         return false;
-    t->RefreshIfChanged();
+    m_store->TableHelp->RefreshIfChanged();
+    return true;
+}
+
+bool HelpEditor::Insert() {
+    TTable *t = m_store->TableHelp;
+    if (!readyToChange())
+        return false;
     const QString parent = t->FieldByName(HelpData::ERTEK)->AsString();
     const qint32 parentKey = parent.isEmpty() ? 0 : t->FieldByName(HelpData::KOD)->AsInteger();
     const int p = t->FieldByName(HelpData::MELYSEG)->AsInteger();
@@ -249,14 +255,8 @@ void HelpEditor::RefreshParentCandidates() {
 
 bool HelpEditor::Delete() {
     TTable *t = m_store->TableHelp;
-    ensureOpen();
-    if (pending()) {
-        m_dialogs->message(EditingCaption, EditingText);
+    if (!readyToChange())
         return false;
-    }
-    if (refuseReadOnly())
-        return false;
-    t->RefreshIfChanged();
     m_store->checkParentOrder();
     // Without a successful check for children nothing is deleted: the query's error ends the command.
     if (childCount(t->FieldByName(HelpData::ERTEK)->AsString()) > 0) {

@@ -94,6 +94,9 @@ private:
     /// A table that failed to open is opened again, so a command reports why it cannot open.
     void ensureOpen();
     bool refuseReadOnly();
+    /// Insert and Delete may start: the table is open, nothing is pending, the help set can be written; the
+    /// rows are read again when another writer changed them. Refusals are shown.
+    bool readyToChange();
     void placeUnderParent();
     /// The depth panel and the page show the current row.
     void followCurrent();

@@ -5,19 +5,6 @@
 #include "tests/help/ScriptedDialogs.h"
 #include "tests/store/HelpFixture.h"
 
-namespace {
-
-template <typename F> QString errorOf(F &&call) {
-    try {
-        call();
-    } catch (const EDatabaseError &e) {
-        return e.message();
-    }
-    return {};
-}
-
-} // namespace
-
 class FailingCommands : public HelpFixture {
 protected:
     void SetUp() override {

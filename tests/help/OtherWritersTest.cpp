@@ -12,30 +12,28 @@ protected:
         other.open(folder.path());
     }
 
-    /// A topic's field as the file holds it now, read by a third connection.
+    /// The table as the file holds it now, read by a third connection in display order.
+    struct Reader {
+        explicit Reader(const QString &folder) {
+            db.SetReadOnly(true);
+            db.SetParams({QStringLiteral("Path=") + folder});
+            t.SetDatabase(&db);
+            t.SetTableName(HelpData::TableName);
+            t.SetIndexFieldNames(HelpData::OrderDisplay);
+            t.Open();
+        }
+        TDatabase db;
+        TTable t;
+    };
     QString stored(const QString &title, const QString &fieldName) {
-        TDatabase db;
-        db.SetReadOnly(true);
-        db.SetParams({QStringLiteral("Path=") + helpDir});
-        TTable t;
-        t.SetDatabase(&db);
-        t.SetTableName(HelpData::TableName);
-        t.Open();
-        return t.Locate(HelpData::TEMAKOR, title) ? t.FieldByName(fieldName)->AsString() : QStringLiteral("<none>");
+        Reader r(helpDir);
+        return r.t.Locate(HelpData::TEMAKOR, title) ? r.t.FieldByName(fieldName)->AsString() : QStringLiteral("<none>");
     }
-    /// A column of every row in display order, as the file holds it.
     QStringList storedColumn(const QString &fieldName) {
-        TDatabase db;
-        db.SetReadOnly(true);
-        db.SetParams({QStringLiteral("Path=") + helpDir});
-        TTable t;
-        t.SetDatabase(&db);
-        t.SetTableName(HelpData::TableName);
-        t.SetIndexFieldNames(HelpData::OrderDisplay);
-        t.Open();
+        Reader r(helpDir);
         QStringList out;
-        for (t.First(); !t.Eof(); t.Next())
-            out << t.FieldByName(fieldName)->AsString();
+        for (r.t.First(); !r.t.Eof(); r.t.Next())
+            out << r.t.FieldByName(fieldName)->AsString();
         return out;
     }
     void locate(HelpTopicStore &s, const char *title) {

@@ -8,20 +8,6 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-namespace {
-
-// The message of the data-layer error the call raises ("" when it raises none).
-template <typename F> QString errorOf(F &&call) {
-    try {
-        call();
-    } catch (const EDatabaseError &e) {
-        return e.message();
-    }
-    return {};
-}
-
-} // namespace
-
 TEST(StoreFaults, MissingFolderAndMissingTableNameWhatIsMissing) {
     TempFolder folder;
     HelpTopicStore store;

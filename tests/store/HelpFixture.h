@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Database.h"
+#include "store/DatabaseError.h"
 #include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Query.h"
@@ -12,6 +13,16 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+/// The message of the data-layer error the call raises ("" when it raises none).
+template <typename F> QString errorOf(F &&call) {
+    try {
+        call();
+    } catch (const EDatabaseError &e) {
+        return e.message();
+    }
+    return {};
+}
 
 /// Runs SQL straight on a table file, as another program would.
 inline void sqlOn(const QString &file, const char *sql) {
