@@ -3,7 +3,9 @@
 #include "app/DataSource.h"
 #include "app/HtmlView.h"
 #include "app/Main.h"
+#include "app/Tavik.h"
 #include "help/HelpEditor.h"
+#include "help/HelpViewerStore.h"
 #include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
@@ -541,4 +543,21 @@ TEST_F(Editor, EditsTakeWholeCharactersOnOneLine) {
     EXPECT_EQ(window->DBEdit2->text(), QString());
     key(window->DBEdit1, Qt::Key_F2);
     EXPECT_EQ(value("TEMAKOR"), QString(49, QLatin1Char('x')));
+}
+
+// The viewer goes with the editor, closing its connection first: the editor, closing last, leaves the help set
+// in one file, with no side files, readable where it cannot be written.
+TEST_F(Editor, ClosingLeavesTheHelpSetInOneFile) {
+    addTopic(0, QStringLiteral("a"));
+    open();
+    QPointer<TFormTavik> viewer = new TFormTavik(nullptr, &dialogs);
+    window->FormTavik = viewer.data();
+    window->SpeedButton1->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+    EXPECT_TRUE(viewer->store->TableTV->Active());
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(viewer.isNull());
+    EXPECT_EQ(namesBelow(folder.filePath("Help")), QStringList({"HTML", "HTML/Blank.htm", "HelpData.db"}));
 }
