@@ -6,6 +6,7 @@
 #include "help/ContentsTree.h"
 #include "help/HelpViewerStore.h"
 #include "store/Table.h"
+#include "tests/support/WriteProtection.h"
 
 #include <QApplication>
 #include <QFile>
@@ -309,4 +310,28 @@ TEST_F(Viewer, ItsOwnMessageBoxLeavesTheReadersPlace) {
     EXPECT_EQ(treeLines(), QStringList({"a", "b", "  b1", "c"}));
     EXPECT_EQ(window->PageControl1->currentWidget(), window->TabSheetContents);
     EXPECT_FALSE(window->TreeView1->topLevelItem(1)->isExpanded());
+}
+
+// A help set installed read-only: the viewer shows, builds its tree, searches and shows pages with no word of
+// error, and leaves the folder as it was.
+TEST_F(Viewer, AReadOnlyHelpSetIsShownAsAnyOther) {
+    writePage(QStringLiteral("one.htm"), QStringLiteral("one"));
+    setWords(addTopic(0, QStringLiteral("One"), QStringLiteral("one.htm")), QStringLiteral("egy"));
+    const QStringList files = namesBelow(folder.path());
+    WriteProtection protection(folder.path());
+    if (!protection.active())
+        GTEST_SKIP() << "this machine cannot write-protect a folder against this user";
+    make();
+    showAndActivate();
+    EXPECT_EQ(treeLines(), QStringList({"One"}));
+    clickNode(nodeAt(0));
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("one.htm"));
+    window->PageControl1->setCurrentWidget(window->TabSheetSearch);
+    window->Edit1->setText(QStringLiteral("egy"));
+    window->SpeedButton1->click();
+    EXPECT_EQ(window->Panel4->text(), QStringLiteral("1 témakör összesen"));
+    QTest::keyClick(window->Edit1, Qt::Key_Escape);
+    delete window.data();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('\n').toStdString();
+    EXPECT_EQ(namesBelow(folder.path()), files);
 }
