@@ -384,6 +384,9 @@ void TFormEdit::gridRowChosen(int row) {
     try {
         if (bookmark != 0)
             t->GotoBookmark(bookmark);
+    } catch (const EDatabaseConflict &conflict) {
+        m_moveFailed = true;
+        m_dialogs->message(HelpEditor::EditingCaption, editor->conflictText(conflict));
     } catch (const EDatabaseError &e) {
         m_moveFailed = true;
         m_dialogs->error(e.message());

@@ -561,3 +561,41 @@ TEST_F(Editor, ClosingLeavesTheHelpSetInOneFile) {
     EXPECT_TRUE(viewer.isNull());
     EXPECT_EQ(namesBelow(folder.filePath("Help")), QStringList({"HTML", "HTML/Blank.htm", "HelpData.db"}));
 }
+
+// Moving to another row stores the pending edit as a post does: merged into what another writer stored, or,
+// where both changed one field, refused in Hungarian with the stored value shown and the row still pending.
+TEST_F(Editor, MovingAwayStoresAnEditMergedWithAnotherWritersChange) {
+    const int a = addTopic(0, QStringLiteral("a"));
+    addTopic(0, QStringLiteral("b"));
+    open();
+    HelpTopicStore other;
+    other.open(folder.path());
+    auto otherSets = [&](const QString &fieldName, const QString &value) {
+        other.TableHelp->RefreshIfChanged();
+        ASSERT_TRUE(other.TableHelp->Locate(HelpData::KOD, a));
+        other.TableHelp->Edit();
+        other.TableHelp->FieldByName(fieldName)->SetAsString(value);
+        other.TableHelp->Post();
+    };
+    clickRow(0);
+    type(window->DBEdit2, QStringLiteral("szavak"));
+    otherSets(HelpData::TEMAKOR, QStringLiteral("a (máshol átírva)"));
+    clickRow(1);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('\n').toStdString();
+    ASSERT_TRUE(table()->Locate(HelpData::KOD, a));
+    EXPECT_EQ(value("TEMAKOR"), QStringLiteral("a (máshol átírva)"));
+    EXPECT_EQ(value("WORDS"), QStringLiteral("szavak"));
+
+    clickRow(0);
+    window->DBEdit1->setFocus();
+    window->DBEdit1->selectAll();
+    type(window->DBEdit1, QStringLiteral("az enyém"));
+    otherSets(HelpData::TEMAKOR, QStringLiteral("a másiké"));
+    clickRow(1);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].startsWith("message|Figyelmeztetés a felhasználónak!|A témakört közben egy másik"))
+        << dialogs.shown[0].toStdString();
+    EXPECT_TRUE(dialogs.shown[0].contains("„az enyém”") && dialogs.shown[0].contains("„a másiké”"));
+    EXPECT_EQ(table()->State(), dsEdit);
+    EXPECT_EQ(window->DBEdit1->text(), QStringLiteral("a másiké"));
+}
