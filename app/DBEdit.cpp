@@ -1,12 +1,28 @@
 #include "app/DBEdit.h"
 
+#include "help/TopicText.h"
 #include "store/DatabaseError.h"
 
 #include <QFocusEvent>
 #include <QIntValidator>
 #include <QLocale>
+#include <QValidator>
 
 #include <limits>
+
+namespace {
+
+// A topic's text is one line of whole characters: a paste with a TAB or a line break is refused, and so is the
+// half of a character that did not fit the field's width.
+class TextValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override {
+        return topictext::hasControlCharacters(input) ? Invalid : Acceptable;
+    }
+};
+
+} // namespace
 
 TDBEdit::TDBEdit(QWidget *parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, &TDBEdit::userEdited);
@@ -39,6 +55,8 @@ void TDBEdit::applyFieldRules() {
         auto *v = new QIntValidator(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), this);
         v->setLocale(QLocale::c());
         setValidator(v);
+    } else if (isTextType(f->DataType())) {
+        setValidator(new TextValidator(this));
     }
 }
 
@@ -55,6 +73,8 @@ void TDBEdit::load() {
     if (m_modified && m_dataSet && (m_dataSet->State() == dsEdit || m_dataSet->State() == dsInsert))
         return;
     m_modified = false;
+    // Nothing can be typed where nothing can be stored.
+    setReadOnly(m_dataSet && m_dataSet->Active() && !m_dataSet->CanModify());
     const QString text = f && m_dataSet->Active() ? f->AsString() : QString();
     if (text != this->text())
         setText(text);

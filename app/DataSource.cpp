@@ -2,6 +2,7 @@
 
 #include "app/DepthColours.h"
 #include "store/DataSet.h"
+#include "store/HelpData.h"
 
 #include <QBrush>
 
@@ -37,7 +38,7 @@ void TDataSource::rebuildColumns() {
     for (TField *f : m_dataSet->Fields()) {
         if (f->Visible())
             m_columns << f->Index();
-        if (f->FieldName().compare(QLatin1String("MELYSEG"), Qt::CaseInsensitive) == 0)
+        if (f->FieldName().compare(HelpData::MELYSEG, Qt::CaseInsensitive) == 0)
             m_depthField = f->Index();
     }
 }

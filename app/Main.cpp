@@ -5,8 +5,9 @@
 #include "app/HtmlView.h"
 #include "app/Icons.h"
 #include "app/WidgetDialogs.h"
+#include "help/HelpEditor.h"
 #include "store/DatabaseError.h"
-#include "store/HelpEditor.h"
+#include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
@@ -110,6 +111,9 @@ TFormEdit::TFormEdit(QWidget *parent, Dialogs *dialogs) : QMainWindow(parent) {
 }
 
 TFormEdit::~TFormEdit() {
+    // The viewer's connection closes first, so the editor's, closing last, leaves the help set's files whole
+    // and without side files.
+    delete FormTavik.data();
     // Close the table while the window is still whole: nothing may call back into a half-destroyed window.
     qApp->removeEventFilter(this);
     DBGrid1->disconnect(this);
@@ -140,6 +144,9 @@ void TFormEdit::FormCreate() {
     editor->ShowCurrentDepth();
     WebBrowser1->navigate(editor->CurrentPage());
     selectGridRow(store->TableHelp->DisplayCurrentRow());
+    // Said once; every command that would change it says it again.
+    if (store->ReadOnly())
+        m_dialogs->plainMessage(HelpEditor::ReadOnlyText);
 }
 
 // The command buttons above the grid.
@@ -200,17 +207,17 @@ void TFormEdit::buildEditGroup(QWidget *top) {
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return l;
     };
-    auto edit = [this](const char *name, const char *field) {
+    auto edit = [this](const char *name, const QString &field) {
         auto *e = new TDBEdit(GroupBox1);
         e->setObjectName(QString::fromLatin1(name));
-        e->bind(store->TableHelp, QString::fromLatin1(field));
+        e->bind(store->TableHelp, field);
         e->OnError = [this](const QString &text) { m_dialogs->error(text); };
         return e;
     };
-    DBEdit1 = edit("DBEdit1", "TEMAKOR");
-    DBEdit2 = edit("DBEdit2", "WORDS");
-    DBEdit3 = edit("DBEdit3", "HELPCONTEXT");
-    DBEdit4 = edit("DBEdit4", "HELPHTML");
+    DBEdit1 = edit("DBEdit1", HelpData::TEMAKOR);
+    DBEdit2 = edit("DBEdit2", HelpData::WORDS);
+    DBEdit3 = edit("DBEdit3", HelpData::HELPCONTEXT);
+    DBEdit4 = edit("DBEdit4", HelpData::HELPHTML);
     DBEdit3->setFixedWidth(110);
     DBEdit4->setFixedWidth(200);
 
@@ -329,18 +336,26 @@ void TFormEdit::SpeedButton3Click() {
     run([this] { editor->ChoosePage(); });
 }
 
-// What was typed is not lost by closing: the pending row is stored first. A row that cannot be stored keeps
-// the window open, with the engine's text.
+// What was typed is not lost by closing: the pending row is stored first. When it cannot be stored the user
+// decides: drop it and close, or stay with the row still pending.
 void TFormEdit::closeEvent(QCloseEvent *event) {
-    try {
-        editor->StorePending();
-    } catch (const EDatabaseError &e) {
-        m_dialogs->error(e.message());
+    const QString why = editor->StorePending();
+    if (!why.isEmpty()) {
         selectGridRow(store->TableHelp->DisplayCurrentRow());
-        event->ignore();
-        return;
+        if (!m_dialogs->confirm(HelpEditor::EditingCaption, HelpEditor::DropPendingText.arg(why))) {
+            event->ignore();
+            return;
+        }
+        store->TableHelp->Cancel();
     }
     QMainWindow::closeEvent(event);
+}
+
+// Coming back to the window shows what other writers stored meanwhile.
+bool TFormEdit::event(QEvent *event) {
+    if (event->type() == QEvent::WindowActivate && editor)
+        run([this] { editor->Refresh(); });
+    return QMainWindow::event(event);
 }
 
 void TFormEdit::SpeedButton1Click() {
@@ -383,6 +398,9 @@ void TFormEdit::gridRowChosen(int row) {
     try {
         if (bookmark != 0)
             t->GotoBookmark(bookmark);
+    } catch (const EDatabaseConflict &conflict) {
+        m_moveFailed = true;
+        m_dialogs->message(HelpEditor::EditingCaption, editor->conflictText(conflict));
     } catch (const EDatabaseError &e) {
         m_moveFailed = true;
         m_dialogs->error(e.message());

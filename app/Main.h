@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -53,8 +54,8 @@ public:
     QLabel *PanelMelyseg = nullptr;
     HtmlView *WebBrowser1 = nullptr;
 
-    /// The help viewer "Help teszt" shows.
-    QWidget *FormTavik = nullptr;
+    /// The help viewer "Help teszt" shows; it goes with this window.
+    QPointer<QWidget> FormTavik;
 
     // Handlers
     void SpeedButtonDelete3Click();
@@ -68,6 +69,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

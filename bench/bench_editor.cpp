@@ -7,7 +7,7 @@
 #include "bench/BenchSupport.h"
 #include "store/Database.h"
 #include "store/HelpData.h"
-#include "store/HelpEditor.h"
+#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 

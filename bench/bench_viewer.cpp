@@ -5,7 +5,8 @@
 #include "bench/BenchSupport.h"
 #include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
-#include "store/HelpViewer.h"
+#include "help/ContentsTree.h"
+#include "help/HelpViewerStore.h"
 #include "store/Query.h"
 #include "store/Table.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Database.h"
+#include "store/DatabaseError.h"
 #include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Query.h"
@@ -11,6 +12,16 @@
 #include <QStringList>
 
 #include <gtest/gtest.h>
+
+/// The message of the data-layer error the call raises ("" when it raises none).
+template <typename F> QString errorOf(F &&call) {
+    try {
+        call();
+    } catch (const EDatabaseError &e) {
+        return e.message();
+    }
+    return {};
+}
 
 /// A help folder with an empty topic table, opened as the editor opens it.
 class HelpFixture : public ::testing::Test {

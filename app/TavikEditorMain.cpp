@@ -1,5 +1,5 @@
+#include "app/Application.h"
 #include "app/Main.h"
-#include "app/Startup.h"
 #include "app/Tavik.h"
 #include "app/TavikPrint.h"
 
@@ -9,10 +9,11 @@
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    setUpApplication();
+    prepareApplication();
     const QStringList args = QApplication::arguments();
     if (args.size() > 1 && !QDir::setCurrent(args[1])) {
-        QMessageBox::critical(nullptr, QApplication::applicationName(), QStringLiteral("%1: folder not found").arg(args[1]));
+        QMessageBox::critical(nullptr, QApplication::applicationName(),
+                              QStringLiteral("A mappa nem található: %1").arg(args[1]));
         return 1;
     }
     // Start-up order: the editor (main window), the viewer (hidden), the manual report (never shown).
@@ -21,11 +22,8 @@ int main(int argc, char **argv) {
     auto *FolvexTavik = new TFolvexTavik(&app);
     Q_UNUSED(FolvexTavik);
     FormEdit->FormTavik = FormTavik;
-    // Closing the editor frees it and ends the program; the other windows go with it.
-    QObject::connect(FormEdit, &QObject::destroyed, &app, [FormTavik] {
-        delete FormTavik;
-        QApplication::quit();
-    });
+    // Closing the editor frees it and ends the program; the viewer goes with it.
+    QObject::connect(FormEdit, &QObject::destroyed, &app, [] { QApplication::quit(); });
     FormEdit->show();
     return app.exec();
 }
