@@ -1,6 +1,7 @@
 #pragma once
 
 #include "printer/drawing/EmfFormat.h"
+#include "printer/drawing/EmfRecords.h"
 
 #include <QBrush>
 #include <QFont>
@@ -50,6 +51,7 @@ public:
     QByteArray bytes() const;
 
 private:
+    // The device context as the records have left it, so a state is written only when it changes.
     struct Dc {
         quint32 pen = emf::StockObject | emf::BLACK_PEN;
         quint32 brush = emf::StockObject | emf::WHITE_BRUSH;
@@ -63,28 +65,32 @@ private:
         bool scaled = false; // world transform set, coordinates in sixteenths
         QTransform world;
     };
+    // A pen, brush or font created in the recording, kept for reuse.
     struct Object {
         QByteArray key;
         quint32 handle;
         quint64 lastUse;
     };
 
-    // records
-    QByteArray &begin(quint32 type);
-    void finish();
+    /// Logical units per user unit under a world transform.
+    static constexpr int SubUnits = 16;
+    static quint32 colorOf(const QColor &c) { return emf::colorRef(c.red(), c.green(), c.blue()); }
+
+    // records (EmfPaintEngine.cpp)
+    emf::RecordWriter start(quint32 type, quint32 fixedLength);
     void record0(quint32 type);
     void record1(quint32 type, quint32 v);
-    void recordRect(quint32 type, const QRect &r);
+    void recordBox(quint32 type, const QRect &box);
+    void recordPoint(quint32 type, const QPoint &p);
 
-    // state
+    // mapping and objects (EmfPaintEngineState.cpp)
     void ensureMapping(bool needTransform);
+    void resetWorld();
     QPointF map(const QPointF &p) const;
     QPoint mapI(const QPointF &p) const;
     QRect gdiBox(const QRectF &r) const;
     void selectPen();
-    void selectNullPen();
     void selectBrush();
-    void selectNullBrush();
     void selectFont(const QFont &font, qreal pixelSize);
     void selectObject(quint32 handle, quint32 &slot);
     quint32 object(const QByteArray &key, const QByteArray &body, quint32 type);
@@ -94,16 +100,25 @@ private:
     void setBkColor(quint32 c);
     void setTextAlign(quint32 a);
     void setPolyFill(int m);
+
+    // clipping (EmfPaintEngineClip.cpp)
     void applyClip();
+    void restoreUnclipped();
+    void writeClipRegion(const QPainterPath &clip);
+
+    // shapes and paths (EmfPaintEngineShapes.cpp)
     void writePoints(quint32 type16, quint32 type32, const QList<QPoint> &pts);
     void writePathBody(const QPainterPath &path);
     bool writeOpenFigures(const QPainterPath &path);
-    void boundsAdd(const QRectF &deviceRect);
+
+    // bitmaps (EmfPaintEngineBitmaps.cpp)
     void drawBitmap(const QRectF &r, const QImage &image, const QRectF &sr);
+
+    // text (EmfPaintEngineText.cpp)
+    std::vector<qreal> advances(const QString &text, const QFont &font, qreal &natural);
 
     EmfRecorder *m_device;
     QByteArray m_records;
-    qsizetype m_recordStart = -1;
     int m_recordCount = 0;
     quint32 m_maxHandle = 0;
     std::vector<bool> m_handleUsed;

@@ -7,6 +7,7 @@
 #include "printer/QRPrinter.h"
 #include "printer/QRProgressWindow.h"
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "report/engine/QRController.h"
 #include "report/engine/QRExportFilter.h"
 #include "report/expr/Environment.h"
