@@ -168,8 +168,9 @@ TEST(ReportRunVerbs, FaultsEndWithOneLineAndNoFile) {
     for (const auto &c : cases) {
         const CliRun r = tavik(c.args);
         EXPECT_EQ(r.status, 1) << c.args.join(' ').toStdString();
-        if (!c.message.isEmpty())
+        if (!c.message.isEmpty()) {
             EXPECT_EQ(r.err.trimmed(), c.message);
+        }
         EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString();
     }
     EXPECT_FALSE(QFile::exists(out));
