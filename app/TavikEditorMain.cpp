@@ -1,0 +1,29 @@
+#include "app/Application.h"
+#include "app/Main.h"
+#include "app/Tavik.h"
+#include "app/TavikPrint.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    prepareApplication();
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1 && !QDir::setCurrent(args[1])) {
+        QMessageBox::critical(nullptr, QApplication::applicationName(),
+                              QStringLiteral("A mappa nem található: %1").arg(args[1]));
+        return 1;
+    }
+    // Start-up order: the editor (main window), the viewer (hidden), the manual report (never shown).
+    auto *FormEdit = new TFormEdit();
+    auto *FormTavik = new TFormTavik();
+    auto *FolvexTavik = new TFolvexTavik(&app);
+    Q_UNUSED(FolvexTavik);
+    FormEdit->FormTavik = FormTavik;
+    // Closing the editor frees it and ends the program; the viewer goes with it.
+    QObject::connect(FormEdit, &QObject::destroyed, &app, [] { QApplication::quit(); });
+    FormEdit->show();
+    return app.exec();
+}
