@@ -93,6 +93,26 @@ public:
     TQRBandBeforePrintEvent BeforePrint;
     TQRBandAfterPrintEvent AfterPrint;
 
+    // Printing: the report's run calls these through its OutputBand; controls call CanExpand and ExpandBand.
+    /// Prints the band at the report's cursor: its BeforePrint, the child printed before it, the break it asks
+    /// for or the room it needs, the background, the controls (on further columns or pages while some have
+    /// content left), the frame, the cursor moved down, AfterPrint and the child printed after it.
+    void Print();
+    /// Starts a new column (or page) when the band and its linked bands do not fit in what is left.
+    void MakeRoom();
+    /// Moves the report's cursor below the band as it printed.
+    void AdvancePosition();
+    /// The band can grow by `amount` (native) and still fit above the page footer space.
+    bool CanExpand(double amount) const;
+    /// A stretching control grows the band by `amount`; see the rules of its callers.
+    bool ExpandBand(double amount, double &newExpanded, bool &hasExpanded);
+    /// The height the band will need (native): its design height, or more when a rich-text control on it
+    /// needs more.
+    double MeasureNeededHeight();
+    /// Screen pixels per native unit with which MeasureNeededHeight turns control positions and answered
+    /// heights into native lengths (96 pixels per inch: 96 / 254).
+    static constexpr double NeededHeightPixelsPerUnit = 0.37795;
+
     // Run state (printing).
     /// How far the band has stretched below its design height in the current print (native).
     double ExtraHeight = 0;
@@ -120,6 +140,15 @@ protected:
 
 private:
     void followReportFont();
+    /// Prints the child band when its print order says so (before or after this band).
+    void printChild(bool before);
+    /// The background shape handed to an export filter and DeviceRect at the band's cursor.
+    void placeBackground(TCustomDezirUzu &report);
+    /// The controls, on as many columns or pages as their content needs; frame and band lines on each. The
+    /// cursor where the last part printed is left in partX and partY.
+    void printContent(TCustomDezirUzu &report, int &partX, int &partY);
+    /// The frame and the vertical lines drawn over the whole stretched band.
+    void drawFrameAndLines(TCustomDezirUzu &report);
 
     QPointer<TCustomDezirUzu> m_report;
     TQRBandSize *m_size;

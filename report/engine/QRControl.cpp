@@ -1,6 +1,7 @@
 #include "report/engine/QRControl.h"
 
 #include "report/engine/QRPrintable.h"
+#include "report/engine/QRReport.h"
 
 #include <QPainter>
 
@@ -18,6 +19,17 @@ TQRControl::~TQRControl() {
     if (m_parent)
         m_parent->m_children.removeOne(this);
     m_parent = nullptr;
+}
+
+bool TQRControl::event(QEvent *event) {
+    if (event->type() == QEvent::DeferredDelete) {
+        TCustomDezirUzu *report = ParentReport();
+        if (report && report->Running()) {
+            report->DeferDelete(this);
+            return true;
+        }
+    }
+    return QObject::event(event);
 }
 
 QString &TQRControl::LastRefusal() {

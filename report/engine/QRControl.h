@@ -70,6 +70,8 @@ public:
     virtual void ParentFontChanged() {}
 
 protected:
+    /// A report's components asked to be deleted later while the report runs go once the run has ended.
+    bool event(QEvent *event) override;
     /// Takes the bounds as they are.
     void setBoundsRaw(int left, int top, int width, int height);
     /// The parent the control really goes on when asked for `parent`; EQRError when it cannot go there.

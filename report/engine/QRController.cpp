@@ -135,31 +135,12 @@ void TQRCustomController::collect(int depth) {
         (child->m_printBefore ? m_preceding : m_following) << child;
         child->collect(depth + 1);
     }
+    PublishDataSet();
 }
 
 void TQRCustomController::Execute() {
     if (m_printIfEmpty)
         PrintOnceEmpty();
-}
-
-void TQRCustomController::PrepareRun() {
-    for (TQRCustomController *c : PrecedingControllers() + FollowingControllers())
-        c->PrepareRun();
-}
-
-void TQRCustomController::UnprepareRun() {
-    for (TQRCustomController *c : PrecedingControllers() + FollowingControllers())
-        c->UnprepareRun();
-}
-
-void TQRCustomController::RunBeforeList() {
-    for (TQRCustomController *c : PrecedingControllers())
-        c->Execute();
-}
-
-void TQRCustomController::RunAfterList() {
-    for (TQRCustomController *c : FollowingControllers())
-        c->Execute();
 }
 
 void TQRCustomController::PrintOnceEmpty() {
@@ -210,7 +191,9 @@ void TQRController::AddBands(TQRBandOrder &bands) {
 }
 
 void TQRController::PublishDataSet() {
-    if (m_dataSet && m_dataSet->Active() && m_hostReport && m_hostReport->DataSets)
+    // Only a run lists its data sets.
+    if (m_dataSet && m_dataSet->Active() && m_hostReport && !m_hostReport->Idle &&
+        !m_hostReport->DataSets->Contains(m_dataSet))
         m_hostReport->DataSets->Add(m_dataSet);
 }
 

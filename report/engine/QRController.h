@@ -9,10 +9,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
 
+class QLocale;
 class TDataSet;
 class TQREvaluator;
 class TQRGroup;
@@ -81,6 +83,11 @@ public:
     virtual void AddBands(TQRBandOrder &bands);
     /// Makes its data set visible to the expressions of the run.
     virtual void PublishDataSet() {}
+    /// Passes a notification to every expression of NotifyTargets (0: a record has been printed).
+    void Notify(int code);
+    /// At a new column or page: prints again the headers of open groups that ask for it, here and in the
+    /// controllers below.
+    virtual void ReprintGroupHeaders();
 
     /// True when `target` is reached from `start` by following masters through controllers and controller
     /// bands (a link from `start` would close a circle).
@@ -90,6 +97,14 @@ public:
 
 protected:
     void collect(int depth);
+    /// Every group evaluates its key; true when one changed (then every later group counts as changed too).
+    bool CheckGroups();
+    /// Headers of the changed groups, outer to inner.
+    void PrintGroupHeaders();
+    /// Footers of the changed groups, inner to outer.
+    void PrintGroupFooters();
+    /// From the group at `index` on, every group takes its current key and counts as changed.
+    void markChangedFrom(qsizetype index);
 
     QPointer<QObject> m_host;
     QPointer<QObject> m_master;
@@ -104,6 +119,11 @@ protected:
 
 /// A controller that walks a data set (or asks OnNeedData) and prints a header, a detail band per record
 /// and a footer.
+/// A date, time or date-time parameter's value (`ftDate`, `ftTime`, `ftDateTime`) read from a text in the
+/// locale's short form; invalid when the text is none. A two-digit year falls within fifty years of today,
+/// as the user who typed it means.
+QVariant ParamDateValue(const QString &text, TFieldType type, const QLocale &locale);
+
 class TQRController : public TQRCustomController {
     Q_OBJECT
 public:
@@ -125,8 +145,15 @@ public:
 
     void AddBands(TQRBandOrder &bands) override;
     void PublishDataSet() override;
+    void Execute() override;
+    void PrepareRun() override;
+    void PrintOnceEmpty() override;
 
 private:
+    /// The query's parameters named like report values take those values; the query opens again.
+    void applyParams();
+    void reportProgress(int recordCount, bool ownDataSet);
+
     QPointer<TDataSet> m_dataSet;
     QPointer<TQRCustomBand> m_detailBand;
     QPointer<TQRCustomBand> m_headerBand;
@@ -236,6 +263,10 @@ public:
     void SetReprintOnNewPage(bool on) { m_reprintOnNewPage = on; }
 
     void SetParentReport(TCustomDezirUzu *report) override;
+
+    /// Evaluates the key and sets Changed: at the first record, when the kind of value changes, or when a value
+    /// of the same kind differs (texts compared exactly; two errors never differ).
+    void CheckBreak();
 
     // Run state.
     TQREvaluator &KeyEvaluator() { return *m_keyEvaluator; }

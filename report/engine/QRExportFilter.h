@@ -4,7 +4,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRect>
 #include <QString>
+
+#include <functional>
 
 class TCustomDezirUzu;
 class TQRCustomBand;
@@ -40,3 +43,13 @@ public:
     TCustomDezirUzu *Report = nullptr;
     TQRPrinter *Printer = nullptr;
 };
+
+/// How a filled rectangle the report draws (a band's background, the page's background colour) reaches an
+/// export filter: as a shape control (solid brush in the colour, no pen) at the rectangle's left and top, in
+/// device pixels of the page. The shape control belongs to the controls library, which installs this; until
+/// then such rectangles are not exported.
+using TQRRectangleExport = std::function<void(TQRExportFilter &filter, const QRect &rect, const QColor &color)>;
+/// Installs the hook; returns the one installed before.
+TQRRectangleExport SetRectangleExport(TQRRectangleExport hook);
+/// Hands a filled rectangle to a filter through the installed hook (nothing without one).
+void ExportRectangle(TQRExportFilter &filter, const QRect &rect, const QColor &color);

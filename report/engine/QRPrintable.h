@@ -3,8 +3,12 @@
 #include "report/engine/QRControl.h"
 #include "report/engine/QRUnits.h"
 
+#include <QPen>
 #include <QPointer>
 
+#include <optional>
+
+class TQRExportFilter;
 class TQRPrinter;
 
 /// The base of every control that prints on a report: labels, expressions, shapes, images, rich text. It
@@ -66,6 +70,33 @@ public:
     virtual void GetExpandedHeight(double &height) { Q_UNUSED(height); }
     /// The control's text for text output; the base leaves it unchanged.
     virtual void GetFieldString(QString &text) { Q_UNUSED(text); }
+
+    // What a band asks of the controls on it beyond printing them. Controls of higher libraries answer.
+    /// True for a control whose GetExpandedHeight the band measures before printing (rich text).
+    virtual bool HasExpandedHeight() const { return false; }
+    /// How far content that continues over columns or pages has got (a line or character index). A band
+    /// finishes a control whose position does not move on a fresh column or page, so a control that sets
+    /// ContentDone to false must let it grow while it makes progress.
+    virtual qint64 ContentPosition() const { return 0; }
+    /// Gives up the content still to print: the next print starts afresh.
+    virtual void DropRemainingContent() { SetContentDone(true); }
+    /// For a vertical line drawn over the whole stretched band (a vertical-line shape with Tag 1000): its pen
+    /// (width in device pixels); none for every other control.
+    virtual std::optional<QPen> StretchedLinePen() const { return std::nullopt; }
+    /// Hands such a line to an export filter at (x, y), `height` device pixels long.
+    virtual void ExportStretchedLine(TQRExportFilter &filter, double x, double y, int height) {
+        Q_UNUSED(filter);
+        Q_UNUSED(x);
+        Q_UNUSED(y);
+        Q_UNUSED(height);
+    }
+    /// True for a control with a picture that can be the page background (an image control).
+    virtual bool HasPicture() const { return false; }
+    /// Draws the picture stretched into `rect` (device pixels).
+    virtual void StretchDrawPicture(QPainter &canvas, const QRect &rect) {
+        Q_UNUSED(canvas);
+        Q_UNUSED(rect);
+    }
 
     void SetBounds(int left, int top, int width, int height) override;
     /// Attaches the control to a report (none: detaches it).

@@ -24,7 +24,7 @@ int clampToInt(qint64 v) {
 
 // ---- TCustomDezirUzu ----
 
-TCustomDezirUzu::TCustomDezirUzu(QObject *owner) : TQRBasePanel(owner) {
+TCustomDezirUzu::TCustomDezirUzu(QObject *owner) : TQRBasePanel(owner), DataSets(std::make_unique<TQRDataSetList>()) {
     m_controller = new TQRCustomController(this, this);
     m_controller->SetHostReport(this);
     m_functions = new TQREvEnvironment(this);
@@ -158,6 +158,11 @@ void TCustomDezirUzu::BandLeft(TQRCustomBand *band) {
 void TCustomDezirUzu::OrderBands() {
     if (Loading() || Destroying() || m_ordering)
         return;
+    // Not under a running controller's loops: the bands are ordered once the run has ended.
+    if (!Idle) {
+        m_orderPending = true;
+        return;
+    }
     m_ordering = true;
     try {
         AssignControllerBands();
@@ -194,6 +199,10 @@ void TCustomDezirUzu::OrderBands() {
 void TCustomDezirUzu::ArrangeBands() {
     if (Loading() || Destroying() || m_arranging)
         return;
+    if (!Idle) {
+        m_orderPending = true;
+        return;
+    }
     m_arranging = true;
     // In pixels, as on the design surface; every holder keeps its own unit.
     const auto pixels = [this](int index, bool isX) {
@@ -255,14 +264,6 @@ bool TCustomDezirUzu::ContinuedRun = false;
 
 void TCustomDezirUzu::Execute() {
     m_controller->Execute();
-}
-
-void TCustomDezirUzu::Cancel() {
-    if (Idle)
-        return;
-    RunCancelled = true;
-    if (ReportPrinter)
-        ReportPrinter->RequestCancel();
 }
 
 void TCustomDezirUzu::RaiseAfterPrint() {

@@ -20,6 +20,7 @@
 
 class TMetafile;
 class TDezirUzuBands;
+class TQRPreviewInterface;
 
 /// What the preview and the standard preview window report to a report.
 enum TPrevEventType {
@@ -40,7 +41,7 @@ enum TPrevEventType {
 /// Every length is held in 0.1 mm and published in the report's `Units`, which its page, bands and controls
 /// share. The bands are kept in print order (`OrderedBands`) and arranged on the design surface one under
 /// the other (`ArrangeBands`).
-class TCustomDezirUzu : public TQRBasePanel, public TQRParentReport {
+class TCustomDezirUzu : public TQRBasePanel, public TQRPreviewReport {
     Q_OBJECT
     Q_CLASSINFO("AlwaysStored", "Units")
     Q_PROPERTY(TDezirUzuBands *Bands READ Bands)
@@ -52,7 +53,7 @@ class TCustomDezirUzu : public TQRBasePanel, public TQRParentReport {
     Q_PROPERTY(qrengine::TQROptions Options READ Options WRITE SetOptions)
     Q_PROPERTY(qrengine::TQRUnit Units READ Units WRITE SetUnits)
     Q_PROPERTY(TQRPage *Page READ Page)
-    Q_PROPERTY(TDezirUzuPrinterSettings *PrinterSettings READ PrinterSettings)
+    Q_PROPERTY(TDezirUzuPrinterSettings *PrinterSettings READ printerSettingsObject)
     Q_PROPERTY(bool PrintIfEmpty READ PrintIfEmpty WRITE SetPrintIfEmpty)
     Q_PROPERTY(QString ReportTitle READ ReportTitle WRITE SetReportTitle)
     Q_PROPERTY(bool ShowProgress READ ShowProgress WRITE SetShowProgress)
@@ -99,10 +100,11 @@ public:
     /// The unit of the page, of every band's size and of every printable control on the bands or the report.
     virtual void SetUnits(TQRUnit units);
     TQRPage *Page() const { return m_page; }
-    TDezirUzuPrinterSettings *PrinterSettings() const { return m_printerSettings; }
+    TDezirUzuPrinterSettings &PrinterSettings() override { return *m_printerSettings; }
+    const TDezirUzuPrinterSettings &PrinterSettings() const { return *m_printerSettings; }
     bool PrintIfEmpty() const;
     virtual void SetPrintIfEmpty(bool on);
-    const QString &ReportTitle() const { return m_reportTitle; }
+    QString ReportTitle() const override { return m_reportTitle; }
     void SetReportTitle(const QString &title) { m_reportTitle = title; }
     bool ShowProgress() const override { return m_showProgress; }
     void SetShowProgress(bool on) { m_showProgress = on; }
@@ -110,27 +112,38 @@ public:
     void SetSnapToGrid(bool on) { m_snapToGrid = on; }
     /// 1 to 300 percent; other values are ignored.
     void SetZoom(qint32 zoom);
-    TFormStyle PrevFormStyle() const { return m_prevFormStyle; }
+    TFormStyle PrevFormStyle() const override { return m_prevFormStyle; }
     void SetPrevFormStyle(TFormStyle style) { m_prevFormStyle = style; }
-    TWindowState PreviewInitialState() const { return m_previewInitialState; }
+    TWindowState PreviewInitialState() const override { return m_previewInitialState; }
     void SetPreviewInitialState(TWindowState state) { m_previewInitialState = state; }
     /// 500 when the stored value is 0 or less.
-    qint32 PreviewWidth() const { return m_previewWidth > 0 ? m_previewWidth : 500; }
+    qint32 PreviewWidth() const override { return m_previewWidth > 0 ? m_previewWidth : 500; }
     void SetPreviewWidth(qint32 width) { m_previewWidth = width; }
-    qint32 PreviewHeight() const { return m_previewHeight > 0 ? m_previewHeight : 500; }
+    qint32 PreviewHeight() const override { return m_previewHeight > 0 ? m_previewHeight : 500; }
     void SetPreviewHeight(qint32 height) { m_previewHeight = height; }
-    bool PrevShowThumbs() const { return m_prevShowThumbs; }
+    bool PrevShowThumbs() const override { return m_prevShowThumbs; }
     void SetPrevShowThumbs(bool on) { m_prevShowThumbs = on; }
-    bool PrevShowSearch() const { return m_prevShowSearch; }
+    bool PrevShowSearch() const override { return m_prevShowSearch; }
     void SetPrevShowSearch(bool on) { m_prevShowSearch = on; }
-    TQRZoomState PrevInitialZoom() const { return m_prevInitialZoom; }
+    TQRZoomState PrevInitialZoom() const override { return m_prevInitialZoom; }
     void SetPrevInitialZoom(TQRZoomState state) { m_prevInitialZoom = state; }
-    TPrevSaveType PreviewDefaultSaveType() const { return m_previewDefaultSaveType; }
+    TPrevSaveType PreviewDefaultSaveType() const override { return m_previewDefaultSaveType; }
     void SetPreviewDefaultSaveType(TPrevSaveType type) { m_previewDefaultSaveType = type; }
     const QColor &BackgroundColor() const { return m_backgroundColor; }
     void SetBackgroundColor(const QColor &color) { m_backgroundColor = color; }
-    qint32 PagesInPreview() const { return m_pagesInPreview; }
+    qint32 PagesInPreview() const override { return m_pagesInPreview; }
     void SetPagesInPreview(qint32 pages) { m_pagesInPreview = pages; }
+
+    // What a preview asks of the report it shows.
+    qint32 Zoom() const override { return TQRBasePanel::Zoom(); }
+    TPrinterOrientation PageOrientation() const override;
+    void SetPagePaper(TQRPaperSize paperSize, TPrinterOrientation orientation) override;
+    /// Asks the record loop to end after the current record (a preview's stop).
+    bool StopRequested() const override { return m_stopRequested; }
+    void SetStopRequested(bool stop) override { m_stopRequested = stop; }
+    void RaiseStandPrevEvent(QObject *Sender, TStandPrevEventType eventType, const QString &contName,
+                             bool &Handled) override;
+    void Export(TQRExportFilter &filter) override { Export(&filter); }
 
     // Events.
     TQRAfterPrintEvent AfterPrint;
@@ -173,10 +186,55 @@ public:
 
     /// Runs the controller once (the record loop of a run).
     virtual void Execute();
-    // Generation entry points (the run itself is built on this model).
-    virtual void Print() {}
-    /// Stops a run in progress.
+
+    // Generation. A run prepares the report, lets the controller print, finishes the last page and closes the
+    // printer's job. A run that fails leaves the report idle with its units, environments and controls as they
+    // were and the printer's job aborted, and the error reaches the caller.
+    /// One run on ReportPrinter; nothing while a run is going. `continued`: a report of a composite job, which
+    /// has set the printer, the cursor, the page and the column, and finishes the job itself.
+    virtual void Generate(bool continued);
+    /// Generates straight to a printer (the job's page range and copies from PrinterSettings); nothing while a
+    /// run is going or when no printer is installed.
+    void Print() override;
+    /// Generates into the page store: ReportPrinter becomes a new printer that holds the pages (and the
+    /// report's until a preview of it closes). A printer of an earlier such run that no preview shows goes.
+    void GeneratePages();
+    /// The same with a preview window (when one is registered) showing the pages as they are made; returns the
+    /// window while it is open (none without a registered preview, or while a run is going).
+    QObject *Preview();
+    /// Generates into an export filter; nothing while a run is going.
+    void Export(TQRExportFilter *filter);
+    /// One report of a composite export on the composite's printer; the filter stays set afterwards.
+    void ExportContinued(TQRExportFilter *filter, TQRPrinter *printer);
+    /// The print dialog on the report's printer settings; false when the user cancelled it (Tag is then 1).
+    /// Without a registered dialog the printer's settings stay as they are.
+    bool SetupPrinter() override;
+    /// Stops a run in progress: the controller stops at its next record and the printer's job is aborted.
     virtual void Cancel();
+
+    // The page machinery, for bands, controllers and controls during a run. Lengths are native.
+    /// Prints a band; one aligned to the bottom first moves to the bottom of the page when it fits there.
+    void OutputBand(TQRCustomBand *band);
+    /// Room left on the page above the bottom margin and the page footers; 0 outside a run or before page 1.
+    qint32 SpaceLeft() const;
+    /// A break asked for by ForceNewPage: the rest of the page's columns are skipped (the first one after the
+    /// title and column header is swallowed).
+    void RequestNewPage();
+    /// A break asked for by ForceNewColumn (the first one while the first column fills is swallowed).
+    void RequestNewColumn();
+    void StartNewColumn();
+    void StartNewPage();
+    void EndPage();
+    /// The height kept free for the enabled page footers and their children.
+    void ComputePageFooterSpace();
+    /// The controls placed on the report itself and the report's frame, at the end of every page.
+    void PrintReportControls();
+    /// True while a page or column break prints its own bands (page header and footer, column header,
+    /// reprinted group headers): a band printed then makes no further break.
+    bool Breaking() const { return m_breaking > 0; }
+    /// The paper length the page's bands stand on: the printer's paper length for a portrait or custom page,
+    /// its paper width for a turned one.
+    double PaperBottom() const;
 
     // The printer's view of the report.
     bool UseStandardprinter() const override { return m_printerSettings->UseStandardprinter(); }
@@ -200,14 +258,14 @@ public:
     /// Set at the start of every run to whether the run continues a composite job (one per process).
     static bool ContinuedRun;
     QList<TQRCustomBand *> ScratchBands;
-    /// The data sets expressions see during a run (none while idle).
-    std::unique_ptr<TQRDataSetList> DataSets;
+    /// The data sets expressions see during a run (empty while idle). It lives as long as the report, so an
+    /// evaluator that kept it never points at a freed list.
+    const std::unique_ptr<TQRDataSetList> DataSets;
     QPointer<TQRPrinter> ReportPrinter;
     TQRExportFilter *ExportFilter = nullptr;
     bool RenderPages = true;
     bool Idle = true;
     bool RunCancelled = false;
-    bool StopRequested = false;
     bool FinalPage = false;
     bool SkipNextPageBreak = false;
     bool ColumnBreakArmed = false;
@@ -219,7 +277,7 @@ public:
     double PageFooterSpace = 0;
     QPointer<TQRPrintable> BackImage;
     /// The choices of the last print dialog.
-    TDezirUzuPrinterSettings *SecondSettings() const { return m_secondSettings; }
+    TDezirUzuPrinterSettings &SecondSettings() override { return *m_secondSettings; }
     /// Page 1 of the last run, shown on the design surface.
     std::unique_ptr<TMetafile> DesignPage;
     void SetExporting(bool exporting) { m_exporting = exporting; }
@@ -229,6 +287,11 @@ public:
     /// Band bookkeeping, for bands only.
     void BandArrived(TQRCustomBand *band);
     void BandLeft(TQRCustomBand *band);
+    /// True from the moment an entry point (Print, GeneratePages, Export ...) or Generate starts until it has
+    /// ended: another entry is refused meanwhile, and deletions are deferred.
+    bool Running() const { return !Idle || m_entered > 0; }
+    /// A component of the report asked to be deleted later while it runs: it goes once the run has ended.
+    void DeferDelete(QObject *component);
 
 protected:
     bool event(QEvent *event) override;
@@ -240,7 +303,33 @@ protected:
     void replaceController(TQRCustomController *controller);
 
 private:
+    struct RunState;
     void applyUnitsToPrintables(TQRControl *holder, TQRUnit units);
+    /// Steps of a run after BeforePrint agreed, up to the end of the data.
+    void runSteps(bool continued, RunState &state);
+    /// Undoes what the run did (all of it after an error) and closes the printer's job.
+    void endRun(bool continued, RunState &state, bool failed);
+    void collectDataSets();
+    TQRPrinter &runPrinter() const;
+    /// A printer for a run of this report, taking over the progress receiver of the one it replaces.
+    TQRPrinter *newRunPrinter(QObject *parent);
+    void printBackground();
+    /// A run into the page store, shown by `preview` when given.
+    /// Returns the window `preview` opened.
+    QObject *run(TQRPreviewInterface *preview);
+    /// Deletes what asked to go while the report ran.
+    void deleteDeferred();
+    class Entry;
+
+    TDezirUzuPrinterSettings *printerSettingsObject() const { return m_printerSettings; }
+
+    int m_breaking = 0;
+    int m_entered = 0;
+    bool m_stopRequested = false;
+    bool m_orderPending = false;
+    QList<QPointer<QObject>> m_deletePending;
+    TQREvElement *m_pageNumberConstant = nullptr;
+    TQREvElement *m_columnNumberConstant = nullptr;
 
     TQRCustomController *m_controller = nullptr;
     QList<TQRCustomBand *> m_orderedBands;
