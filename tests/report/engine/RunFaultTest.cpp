@@ -60,6 +60,17 @@ const QString kColoured =
     bandXml("D", "rbDetail", 40, prop("Color", "#A0C8FF") + prop("Frame.DrawLeft", "True") + prop("Frame.Width", "3")) +
     bandXml("PF", "rbPageFooter", 10, prop("Color", "#C0F0C0"));
 
+// One installed printer without unprintable margins, in place of the machine's, while it lives.
+struct OnePrinter {
+    OnePrinter() {
+        ScriptedQueue queue;
+        queue.offsetX = queue.offsetY = 0;
+        system.queues = {queue};
+    }
+    ScriptedSystem system;
+    const printers::ScopedFactory factory{system.factory()};
+};
+
 } // namespace
 
 TEST(RunFaults, AFailedRunLeavesTheReportAsItWasAndTheNextOneWorks) {
@@ -173,11 +184,8 @@ TEST(RunFaults, AQueryThatCannotReopenEndsTheRunAndTheNextRunWorks) {
 }
 
 TEST(RunFaults, APrinterJobOfAFailedRunIsAborted) {
-    ScriptedSystem system;
-    ScriptedQueue queue;
-    queue.offsetX = queue.offsetY = 0;
-    system.queues = {queue};
-    const printers::ScopedFactory factory(system.factory());
+    OnePrinter printer;
+    ScriptedSystem &system = printer.system;
     LoadedReport r(reportXml(kColoured));
     bool fail = true;
     int details = 0;
@@ -282,11 +290,8 @@ TEST(RunFaults, TheDataSetListOutlivesTheRun) {
 }
 
 TEST(RunFaults, ThePageStoreAndThePrinterGetTheSamePages) {
-    ScriptedSystem system;
-    ScriptedQueue queue;
-    queue.offsetX = queue.offsetY = 0;
-    system.queues = {queue};
-    const printers::ScopedFactory factory(system.factory());
+    OnePrinter printer;
+    ScriptedSystem &system = printer.system;
     LoadedReport r(reportXml(kColoured));
     supply(r.report, 20);
     r.report->GeneratePages();
