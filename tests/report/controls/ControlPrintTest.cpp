@@ -405,7 +405,7 @@ TEST(ImagePrint, ADamagedPictureDrawsNothingAndIsReportedOncePerRun) {
     QStringList messages;
     const auto previous =
         qrcontrols::SetControlMessageHandler([&messages](const QString &message) { messages << message; });
-    QByteArray jpeg("\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xdb", 24);
+    QByteArray jpeg("\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xdb", 22);
     jpeg += QByteArray(300, '\x7f');
     auto *broken = f.add<TQRImage>(band, 20, 20, 30, 30);
     broken->Frame()->SetDrawTop(true);
