@@ -2,6 +2,7 @@
 // write the same bytes; then the loaded reports are turned, zoomed and re-unitted, and their bands given
 // and relieved of child bands. Seeds: fuzz/seeds/definition (definitions as the writer writes them, and
 // hand-written ones with faults).
+#include "report/controls/ControlClasses.h"
 #include "report/engine/QRPrintable.h"
 #include "report/engine/QRReport.h"
 #include "report/engine/Streaming.h"
@@ -91,7 +92,7 @@ extern "C" const char *__lsan_default_suppressions() {
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QGuiApplication app(*argc, *argv);
-    RegisterEngineClasses();
+    RegisterControlClasses();
     TQRClassFactory::Instance().Register<TFuzzBox>();
     return 0;
 }

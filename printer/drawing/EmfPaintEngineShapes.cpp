@@ -51,15 +51,9 @@ void EmfPaintEngine::drawEllipse(const QRectF &rect) {
 }
 
 void EmfPaintEngine::drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal ellipseHeight) {
-    // Called beside the painter, whose pending state changes have not reached us yet.
-    if (QPainter *p = painter()) {
-        m_pen = p->pen();
-        m_brush = p->brush();
-        m_bgBrush = p->background();
-        m_bgMode = p->backgroundMode();
-        m_transform = p->combinedTransform();
-        m_clipDirty = true;
-    }
+    // Called beside the painter, whose pending state changes have not reached us yet; text drawn next must not
+    // take this call's pen as its colour.
+    const PainterState state = takePainterState();
     ensureMapping(true);
     selectPen();
     selectBrush();
@@ -72,6 +66,29 @@ void EmfPaintEngine::drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal
     w.i32(R::CornerWidth, std::max(0, rnd(ellipseWidth * sx)));
     w.i32(R::CornerHeight, std::max(0, rnd(ellipseHeight * sy)));
     w.finish();
+    restorePainterState(state);
+}
+
+EmfPaintEngine::PainterState EmfPaintEngine::takePainterState() {
+    PainterState state{m_pen, m_brush, m_bgBrush, m_bgMode, m_transform};
+    if (QPainter *p = painter()) {
+        m_pen = p->pen();
+        m_brush = p->brush();
+        m_bgBrush = p->background();
+        m_bgMode = p->backgroundMode();
+        m_transform = p->combinedTransform();
+        m_clipDirty = true;
+    }
+    return state;
+}
+
+void EmfPaintEngine::restorePainterState(const PainterState &state) {
+    m_pen = state.pen;
+    m_brush = state.brush;
+    m_bgBrush = state.bgBrush;
+    m_bgMode = state.bgMode;
+    m_transform = state.transform;
+    m_clipDirty = true;
 }
 
 void EmfPaintEngine::drawLines(const QLineF *lines, int count) {

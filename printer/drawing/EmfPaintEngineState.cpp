@@ -212,6 +212,31 @@ void EmfPaintEngine::selectBrush() {
 }
 
 void EmfPaintEngine::selectFont(const QFont &font, qreal pixelSize) {
+    if (pixelSize != m_fontRecordPixels || font != m_fontRecordFont) {
+        m_fontRecordBody = fontRecordBody(font, pixelSize);
+        m_fontRecordKey = QByteArray("F") + m_fontRecordBody;
+        ByteWriter(m_fontRecordKey).f64(pixelSize);
+        m_fontRecordFont = font;
+        m_fontRecordPixels = pixelSize;
+    }
+    const QByteArray &body = m_fontRecordBody;
+    const QByteArray &key = m_fontRecordKey;
+    const bool known = std::any_of(m_objects.begin(), m_objects.end(), [&](const Object &o) { return o.key == key; });
+    if (!known) {
+        // The exact size first, for our own player: the font record can only hold whole units.
+        using C = layout::Comment;
+        RecordWriter c = start(EMR_GDICOMMENT, C::Length);
+        c.u32(C::DataSize, C::Length - C::Identifier);
+        c.u32(C::Identifier, CommentId);
+        c.u32(C::Kind, CommentFontPixelSize);
+        c.f64(C::Value, pixelSize);
+        c.finish();
+    }
+    selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
+}
+
+// The body of a font record after its type and handle.
+QByteArray EmfPaintEngine::fontRecordBody(const QFont &font, qreal pixelSize) {
     using F = layout::CreateFont;
     QByteArray body(F::Length - F::Height, '\0');
     auto at = [](quint32 offset) { return offset - F::Height; };
@@ -227,20 +252,7 @@ void EmfPaintEngine::selectFont(const QFont &font, qreal pixelSize) {
         body[at(F::FaceName) + 2 * i] = char(face.at(i).unicode());
         body[at(F::FaceName) + 2 * i + 1] = char(face.at(i).unicode() >> 8);
     }
-    QByteArray key = QByteArray("F") + body;
-    ByteWriter(key).f64(pixelSize);
-    const bool known = std::any_of(m_objects.begin(), m_objects.end(), [&](const Object &o) { return o.key == key; });
-    if (!known) {
-        // The exact size first, for our own player: the font record can only hold whole units.
-        using C = layout::Comment;
-        RecordWriter c = start(EMR_GDICOMMENT, C::Length);
-        c.u32(C::DataSize, C::Length - C::Identifier);
-        c.u32(C::Identifier, CommentId);
-        c.u32(C::Kind, CommentFontPixelSize);
-        c.f64(C::Value, pixelSize);
-        c.finish();
-    }
-    selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
+    return body;
 }
 
 void EmfPaintEngine::setTextColor(quint32 c) {
