@@ -75,5 +75,5 @@ int exportVerb(const QStringList &argv) {
 
 } // namespace
 
-TAVIK_VERB("preview", "preview FILE.qrp [--do \"CMD;CMD;...\"]", previewVerb);
+TAVIK_VERB("preview", "preview FILE.qrp|DEF.qrx [--do \"CMD;CMD;...\"]", previewVerb);
 TAVIK_VERB("qrp export", "qrp export FILE OUT.(pdf|txt|csv|html)", exportVerb);

@@ -182,22 +182,22 @@ void takeRange(const Args &args, TDezirUzu &report) {
         throw CliError(QStringLiteral("--first and --last take page numbers from 1"));
     if (first && last && last < first)
         throw CliError(QStringLiteral("--last comes before --first"));
-    report.PrinterSettings()->SetFirstPage(first);
-    report.PrinterSettings()->SetLastPage(last);
+    report.PrinterSettings().SetFirstPage(first);
+    report.PrinterSettings().SetLastPage(last);
     if (args.has(QStringLiteral("copies"))) {
         const int copies = args.intValue(QStringLiteral("copies"), 1);
         if (copies < 1 || copies > 9999)
             throw CliError(QStringLiteral("--copies takes 1-9999"));
-        report.PrinterSettings()->SetCopies(copies);
+        report.PrinterSettings().SetCopies(copies);
     }
 }
 
 // Pages of a run that lie within the printer settings' range.
 int pagesInRange(const TDezirUzu &report) {
     const int produced = report.PageNumber;
-    const int first = std::max(1, report.PrinterSettings()->FirstPage());
+    const int first = std::max(1, report.PrinterSettings().FirstPage());
     const int last =
-        report.PrinterSettings()->LastPage() > 0 ? std::min(produced, report.PrinterSettings()->LastPage()) : produced;
+        report.PrinterSettings().LastPage() > 0 ? std::min(produced, report.PrinterSettings().LastPage()) : produced;
     return std::max(0, last - first + 1);
 }
 
@@ -254,7 +254,7 @@ int printVerb(const QStringList &argv) {
         if (index < 0)
             throw CliError(QStringLiteral("no printer named %1 (tavik printers lists them)")
                                .arg(args.value(QStringLiteral("printer"))));
-        run->report->PrinterSettings()->SetPrinterIndex(index);
+        run->report->PrinterSettings().SetPrinterIndex(index);
     }
     takeRange(args, *run->report);
     run->report->Print();

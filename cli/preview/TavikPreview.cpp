@@ -1,6 +1,6 @@
 // tavik-preview: the standard preview window on a report file, as `tavik preview` opens it. It is a program
 // of its own so that the `tavik` tool links no widgets.
-//   tavik-preview FILE.qrp [--do "CMD;CMD;..."]
+//   tavik-preview FILE.qrp|DEF.qrx [--do "CMD;CMD;..."]
 // With --do the commands run in the window (offscreen unless a platform is chosen), what they show is
 // written to stdout, and the window closes. Exit status 0, or 1 with one line on stderr.
 #include "printer/QRError.h"
@@ -9,6 +9,8 @@
 #include "printer/preview/QRPrev.h"
 #include "printer/preview/QRPreviewScript.h"
 #include "printer/preview/QRPreviewWindows.h"
+#include "report/engine/QRReport.h"
+#include "report/engine/Streaming.h"
 
 #include "printer/drawing/Printer.h"
 #include <QApplication>
@@ -53,31 +55,42 @@ std::optional<Options> parse(const QStringList &args, QString &error) {
         } else if (options.file.isEmpty()) {
             options.file = args[i];
         } else {
-            error = QStringLiteral("usage: tavik preview FILE.qrp [--do \"CMD;CMD;...\"]");
+            error = QStringLiteral("usage: tavik preview FILE.qrp|DEF.qrx [--do \"CMD;CMD;...\"]");
             return std::nullopt;
         }
     }
     if (options.file.isEmpty()) {
-        error = QStringLiteral("usage: tavik preview FILE.qrp [--do \"CMD;CMD;...\"]");
+        error = QStringLiteral("usage: tavik preview FILE.qrp|DEF.qrx [--do \"CMD;CMD;...\"]");
         return std::nullopt;
     }
     return options;
 }
 
-// The printer whose pages the window shows. A report definition will be generated here while the window
-// shows its pages, once the report engine can run it; today only stored reports open.
-std::unique_ptr<TQRPrinter> openReport(const QString &file) {
+// What the window shows: a report file's pages, or a report definition generated while the window shows it.
+struct Shown {
+    std::unique_ptr<TQRPrinter> printer;
+    std::unique_ptr<TQRDefinition> definition;
+    TDezirUzu *report = nullptr;
+};
+
+Shown openReport(const QString &file) {
     const QFileInfo info(file);
     if (!info.exists())
         throw EQRError(QStringLiteral("%1: file not found").arg(file));
-    if (info.suffix().compare(QLatin1String("qrx"), Qt::CaseInsensitive) == 0)
-        throw EQRError(QStringLiteral("%1: report definitions cannot be previewed yet (save its pages as a report "
-                                      "file first)")
-                           .arg(file));
-    auto printer = std::make_unique<TQRPrinter>();
-    printer->LoadPages(file);
-    printer->SetJobTitle(info.fileName());
-    return printer;
+    Shown shown;
+    if (info.suffix().compare(QLatin1String("qrx"), Qt::CaseInsensitive) == 0) {
+        shown.definition = LoadDefinition(file);
+        for (QObject *component : shown.definition->children())
+            if ((shown.report = qobject_cast<TDezirUzu *>(component)))
+                break;
+        if (!shown.report)
+            throw EQRError(QStringLiteral("%1 holds no report").arg(file));
+        return shown;
+    }
+    shown.printer = std::make_unique<TQRPrinter>();
+    shown.printer->LoadPages(file);
+    shown.printer->SetJobTitle(info.fileName());
+    return shown;
 }
 
 } // namespace
@@ -117,16 +130,27 @@ int main(int argc, char **argv) {
 
     int status = 0;
     {
-        std::unique_ptr<TQRPrinter> printer;
+        Shown shown;
+        QPointer<TQRStandardPreview> window;
         try {
-            printer = openReport(options->file);
-        } catch (const EQRError &e) {
-            err(e.message());
+            shown = openReport(options->file);
+            if (shown.report) {
+                // The window opens on the report's printer and shows the pages as the run makes them.
+                window = qobject_cast<TQRStandardPreview *>(shown.report->Preview());
+            } else {
+                window = new TQRStandardPreview(shown.printer.get());
+                window->show();
+                window->UpdateStatus();
+            }
+        } catch (const std::exception &e) {
+            const auto *qr = dynamic_cast<const EQRError *>(&e);
+            err(qr ? qr->message() : QString::fromUtf8(e.what()));
             return 1;
         }
-        QPointer<TQRStandardPreview> window = new TQRStandardPreview(printer.get());
-        window->show();
-        window->UpdateStatus();
+        if (!window) {
+            err(QStringLiteral("the preview window closed while the report ran"));
+            return 1;
+        }
         if (options->commands) {
             QApplication::processEvents();
             QStringList output;

@@ -343,7 +343,7 @@ void TQRController::Execute() {
         }
     }
     CheckGroups();
-    report->StopRequested = false;
+    report->SetStopRequested(false);
     while (MoreData) {
         if (!letMessagesRun(self) || !report)
             controllerGone();
@@ -374,7 +374,7 @@ void TQRController::Execute() {
             }
         }
         reportProgress(recordCount, ownDataSet);
-        MoreData = MoreData && !report->StopRequested;
+        MoreData = MoreData && !report->StopRequested();
         if (report->PagesInPreview() > 0 && report->ReportPrinter)
             MoreData = MoreData && report->ReportPrinter->CurrentPage() <= report->PagesInPreview();
     }

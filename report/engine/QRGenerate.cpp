@@ -2,7 +2,11 @@
 // columns, the room left, page footers, bands aligned to the bottom, backgrounds, the report's own controls).
 #include "report/engine/QRReport.h"
 
+#include "printer/QRBasePrintDialog.h"
+#include "printer/QRPreviewInterface.h"
 #include "printer/QRPrinter.h"
+#include "printer/QRProgressWindow.h"
+#include "printer/drawing/Printer.h"
 #include "report/engine/QRController.h"
 #include "report/engine/QRExportFilter.h"
 #include "report/expr/Environment.h"
@@ -126,7 +130,7 @@ void TCustomDezirUzu::runSteps(bool continued, RunState &state) {
         format.Length = native(*Page(), TQRPage::LengthIndex);
         printer.Settings().OnApplyPrinterSettings = OnApplyPrinterSettings;
         printer.Settings().OnGetPrinterSettings = OnGetPrinterSettings;
-        printer.ApplyReportSettings(*PrinterSettings(), format);
+        printer.ApplyReportSettings(PrinterSettings(), format);
         printer.SetJobTitle(ReportTitle());
         printer.SetCompression(Options().testFlag(TQROption::Compression));
         printer.BeginDoc();
@@ -464,6 +468,27 @@ TQRPrinter *TCustomDezirUzu::newRunPrinter(QObject *parent) {
     return printer;
 }
 
+namespace {
+
+// The progress window of a run, when one is registered: bound to the printer and its progress receiver.
+std::unique_ptr<TQRProgressWindow> progressWindow(TQRPrinter &printer, const QString &caption, bool show) {
+    std::unique_ptr<TQRProgressWindow> window = TQRProgressWindow::Create(printer);
+    if (!window)
+        return window;
+    if (!caption.isEmpty())
+        window->SetCaption(caption);
+    if (show)
+        window->Show();
+    printer.SetProgressReceiver(window->Receiver());
+    return window;
+}
+
+const QString exportingCaption() {
+    return QStringLiteral("Exporting Progress");
+}
+
+} // namespace
+
 void TCustomDezirUzu::Print() {
     if (Running())
         return;
@@ -473,35 +498,62 @@ void TCustomDezirUzu::Print() {
     if (!printer->PrintersInstalled())
         return;
     printer->SetOutputTarget(otPrinter);
+    std::unique_ptr<TQRProgressWindow> window;
+    if (ShowProgress()) {
+        window = progressWindow(*printer, QString(), true);
+        if (!window)
+            printer->SetProgressReceiver(nullptr);
+    }
     ReportPrinter = printer.get();
+    const auto restore = [&] {
+        printer.reset();
+        ReportPrinter = remembered;
+        window.reset();
+    };
     try {
         Generate(false);
     } catch (...) {
-        printer.reset();
-        ReportPrinter = remembered;
+        restore();
         throw;
     }
-    printer.reset();
-    ReportPrinter = remembered;
+    restore();
 }
 
 void TCustomDezirUzu::GeneratePages() {
     if (Running())
         return;
     const Entry entry(*this);
+    run(nullptr);
+}
+
+QObject *TCustomDezirUzu::Preview() {
+    if (Running())
+        return nullptr;
+    const Entry entry(*this);
+    const std::unique_ptr<TQRPreviewInterface> preview = NewPreviewInterface();
+    return run(preview.get());
+}
+
+QObject *TCustomDezirUzu::run(TQRPreviewInterface *preview) {
     const QPointer<TQRPrinter> remembered = ReportPrinter;
-    TQRPrinter *printer = newRunPrinter(this);
+    const QPointer<TQRPrinter> printer = newRunPrinter(this);
     ReportPrinter = printer;
+    // The window shows pages as they are made.
+    const QPointer<QObject> window = preview ? preview->Show(*printer) : nullptr;
     try {
         Generate(false);
     } catch (...) {
-        delete printer;
-        ReportPrinter = remembered;
+        // A preview showing the pages keeps its printer; it is the report's until the preview closes.
+        if (printer && !printer->PreviewShowing()) {
+            delete printer.data();
+            ReportPrinter = remembered;
+        }
         throw;
     }
     // The pages of an earlier run go, unless a preview still shows them.
     if (remembered && remembered != printer && remembered->parent() == this && !remembered->PreviewShowing())
         delete remembered.data();
+    return window;
 }
 
 void TCustomDezirUzu::Export(TQRExportFilter *filter) {
@@ -515,9 +567,13 @@ void TCustomDezirUzu::Export(TQRExportFilter *filter) {
     RenderPages = false;
     const QPointer<TQRPrinter> remembered = ReportPrinter;
     std::unique_ptr<TQRPrinter> printer(newRunPrinter(nullptr));
+    std::unique_ptr<TQRProgressWindow> window;
+    if (ShowProgress())
+        window = progressWindow(*printer, exportingCaption(), true);
     ReportPrinter = printer.get();
     const auto restore = [&] {
         printer.reset();
+        window.reset();
         ExportFilter = nullptr;
         SetExporting(false);
         RenderPages = true;
@@ -544,7 +600,9 @@ void TCustomDezirUzu::ExportContinued(TQRExportFilter *filter, TQRPrinter *print
     const QPointer<TQRPrinter> remembered = ReportPrinter;
     ReportPrinter = printer;
     const QPointer<TQRPrinter> target = printer;
+    std::unique_ptr<TQRProgressWindow> window = progressWindow(*printer, exportingCaption(), ShowProgress());
     const auto restore = [&] {
+        window.reset();
         if (target)
             target->SetProgressReceiver(nullptr);
         RenderPages = true;
@@ -560,7 +618,58 @@ void TCustomDezirUzu::ExportContinued(TQRExportFilter *filter, TQRPrinter *print
 }
 
 bool TCustomDezirUzu::SetupPrinter() {
+    TPrinter &device = printers::Printer();
+    const std::unique_ptr<TQRBasePrintDialog> dialog = TQRBasePrintDialog::Create(device);
+    if (!dialog)
+        return false; // no dialog: the settings stay as they are
+    TDezirUzuPrinterSettings &settings = PrinterSettings();
+    const int index = settings.PrinterIndex();
+    if (index >= 0 && index < device.Printers().size() && index != device.PrinterIndex())
+        device.SetPrinterIndex(index);
+    dialog->SetMinPage(0);
+    dialog->SetMaxPage(9999);
+    if (ReportPrinter && ReportPrinter->State() == psDone) {
+        dialog->SetMinPage(1);
+        dialog->SetMaxPage(ReportPrinter->PagesProduced());
+        dialog->SetFromPage(1);
+        dialog->SetToPage(ReportPrinter->PagesProduced());
+    }
+    dialog->SetOptions(poPageNums | poWarning);
+    device.SetLandscape(Page()->Orientation() == poLandscape);
+    dialog->SetCopies(settings.Copies());
+    if (!dialog->Execute()) {
+        SetTag(1);
+        return false;
+    }
+    const int chosen = device.PrinterIndex();
+    settings.SetCopies(dialog->Copies());
+    settings.SetPrinterIndex(chosen);
+    Page()->SetOrientation(dialog->Orientation() == DeviceMode::DMORIENT_LANDSCAPE ? poLandscape : poPortrait);
+    dialog->RecordChoices(SecondSettings(), settings.OutputBin(), chosen);
+    if (dialog->PrintRange() == prPageNums) {
+        settings.SetFirstPage(dialog->FromPage());
+        settings.SetLastPage(dialog->ToPage());
+    } else {
+        settings.SetFirstPage(0);
+        settings.SetLastPage(0);
+    }
+    SetTag(0);
     return true;
+}
+
+TPrinterOrientation TCustomDezirUzu::PageOrientation() const {
+    return Page()->Orientation();
+}
+
+void TCustomDezirUzu::SetPagePaper(TQRPaperSize paperSize, TPrinterOrientation orientation) {
+    Page()->SetPaperSize(paperSize);
+    Page()->SetOrientation(orientation);
+}
+
+void TCustomDezirUzu::RaiseStandPrevEvent(QObject *Sender, TStandPrevEventType eventType, const QString &contName,
+                                          bool &Handled) {
+    if (OnStandPrevEvent)
+        OnStandPrevEvent(Sender, eventType, contName, Handled);
 }
 
 void TCustomDezirUzu::Cancel() {

@@ -20,6 +20,7 @@
 
 class TMetafile;
 class TDezirUzuBands;
+class TQRPreviewInterface;
 
 /// What the preview and the standard preview window report to a report.
 enum TPrevEventType {
@@ -40,7 +41,7 @@ enum TPrevEventType {
 /// Every length is held in 0.1 mm and published in the report's `Units`, which its page, bands and controls
 /// share. The bands are kept in print order (`OrderedBands`) and arranged on the design surface one under
 /// the other (`ArrangeBands`).
-class TCustomDezirUzu : public TQRBasePanel, public TQRParentReport {
+class TCustomDezirUzu : public TQRBasePanel, public TQRPreviewReport {
     Q_OBJECT
     Q_CLASSINFO("AlwaysStored", "Units")
     Q_PROPERTY(TDezirUzuBands *Bands READ Bands)
@@ -52,7 +53,7 @@ class TCustomDezirUzu : public TQRBasePanel, public TQRParentReport {
     Q_PROPERTY(qrengine::TQROptions Options READ Options WRITE SetOptions)
     Q_PROPERTY(qrengine::TQRUnit Units READ Units WRITE SetUnits)
     Q_PROPERTY(TQRPage *Page READ Page)
-    Q_PROPERTY(TDezirUzuPrinterSettings *PrinterSettings READ PrinterSettings)
+    Q_PROPERTY(TDezirUzuPrinterSettings *PrinterSettings READ printerSettingsObject)
     Q_PROPERTY(bool PrintIfEmpty READ PrintIfEmpty WRITE SetPrintIfEmpty)
     Q_PROPERTY(QString ReportTitle READ ReportTitle WRITE SetReportTitle)
     Q_PROPERTY(bool ShowProgress READ ShowProgress WRITE SetShowProgress)
@@ -99,10 +100,11 @@ public:
     /// The unit of the page, of every band's size and of every printable control on the bands or the report.
     virtual void SetUnits(TQRUnit units);
     TQRPage *Page() const { return m_page; }
-    TDezirUzuPrinterSettings *PrinterSettings() const { return m_printerSettings; }
+    TDezirUzuPrinterSettings &PrinterSettings() override { return *m_printerSettings; }
+    const TDezirUzuPrinterSettings &PrinterSettings() const { return *m_printerSettings; }
     bool PrintIfEmpty() const;
     virtual void SetPrintIfEmpty(bool on);
-    const QString &ReportTitle() const { return m_reportTitle; }
+    QString ReportTitle() const override { return m_reportTitle; }
     void SetReportTitle(const QString &title) { m_reportTitle = title; }
     bool ShowProgress() const override { return m_showProgress; }
     void SetShowProgress(bool on) { m_showProgress = on; }
@@ -110,27 +112,38 @@ public:
     void SetSnapToGrid(bool on) { m_snapToGrid = on; }
     /// 1 to 300 percent; other values are ignored.
     void SetZoom(qint32 zoom);
-    TFormStyle PrevFormStyle() const { return m_prevFormStyle; }
+    TFormStyle PrevFormStyle() const override { return m_prevFormStyle; }
     void SetPrevFormStyle(TFormStyle style) { m_prevFormStyle = style; }
-    TWindowState PreviewInitialState() const { return m_previewInitialState; }
+    TWindowState PreviewInitialState() const override { return m_previewInitialState; }
     void SetPreviewInitialState(TWindowState state) { m_previewInitialState = state; }
     /// 500 when the stored value is 0 or less.
-    qint32 PreviewWidth() const { return m_previewWidth > 0 ? m_previewWidth : 500; }
+    qint32 PreviewWidth() const override { return m_previewWidth > 0 ? m_previewWidth : 500; }
     void SetPreviewWidth(qint32 width) { m_previewWidth = width; }
-    qint32 PreviewHeight() const { return m_previewHeight > 0 ? m_previewHeight : 500; }
+    qint32 PreviewHeight() const override { return m_previewHeight > 0 ? m_previewHeight : 500; }
     void SetPreviewHeight(qint32 height) { m_previewHeight = height; }
-    bool PrevShowThumbs() const { return m_prevShowThumbs; }
+    bool PrevShowThumbs() const override { return m_prevShowThumbs; }
     void SetPrevShowThumbs(bool on) { m_prevShowThumbs = on; }
-    bool PrevShowSearch() const { return m_prevShowSearch; }
+    bool PrevShowSearch() const override { return m_prevShowSearch; }
     void SetPrevShowSearch(bool on) { m_prevShowSearch = on; }
-    TQRZoomState PrevInitialZoom() const { return m_prevInitialZoom; }
+    TQRZoomState PrevInitialZoom() const override { return m_prevInitialZoom; }
     void SetPrevInitialZoom(TQRZoomState state) { m_prevInitialZoom = state; }
-    TPrevSaveType PreviewDefaultSaveType() const { return m_previewDefaultSaveType; }
+    TPrevSaveType PreviewDefaultSaveType() const override { return m_previewDefaultSaveType; }
     void SetPreviewDefaultSaveType(TPrevSaveType type) { m_previewDefaultSaveType = type; }
     const QColor &BackgroundColor() const { return m_backgroundColor; }
     void SetBackgroundColor(const QColor &color) { m_backgroundColor = color; }
-    qint32 PagesInPreview() const { return m_pagesInPreview; }
+    qint32 PagesInPreview() const override { return m_pagesInPreview; }
     void SetPagesInPreview(qint32 pages) { m_pagesInPreview = pages; }
+
+    // What a preview asks of the report it shows.
+    qint32 Zoom() const override { return TQRBasePanel::Zoom(); }
+    TPrinterOrientation PageOrientation() const override;
+    void SetPagePaper(TQRPaperSize paperSize, TPrinterOrientation orientation) override;
+    /// Asks the record loop to end after the current record (a preview's stop).
+    bool StopRequested() const override { return m_stopRequested; }
+    void SetStopRequested(bool stop) override { m_stopRequested = stop; }
+    void RaiseStandPrevEvent(QObject *Sender, TStandPrevEventType eventType, const QString &contName,
+                             bool &Handled) override;
+    void Export(TQRExportFilter &filter) override { Export(&filter); }
 
     // Events.
     TQRAfterPrintEvent AfterPrint;
@@ -182,17 +195,20 @@ public:
     virtual void Generate(bool continued);
     /// Generates straight to a printer (the job's page range and copies from PrinterSettings); nothing while a
     /// run is going or when no printer is installed.
-    virtual void Print();
+    void Print() override;
     /// Generates into the page store: ReportPrinter becomes a new printer that holds the pages (and the
     /// report's until a preview of it closes). A printer of an earlier such run that no preview shows goes.
     void GeneratePages();
+    /// The same with a preview window (when one is registered) showing the pages as they are made; returns the
+    /// window while it is open (none without a registered preview, or while a run is going).
+    QObject *Preview();
     /// Generates into an export filter; nothing while a run is going.
     void Export(TQRExportFilter *filter);
     /// One report of a composite export on the composite's printer; the filter stays set afterwards.
     void ExportContinued(TQRExportFilter *filter, TQRPrinter *printer);
     /// The print dialog on the report's printer settings; false when the user cancelled it (Tag is then 1).
     /// Without a registered dialog the printer's settings stay as they are.
-    bool SetupPrinter();
+    bool SetupPrinter() override;
     /// Stops a run in progress: the controller stops at its next record and the printer's job is aborted.
     virtual void Cancel();
 
@@ -250,7 +266,6 @@ public:
     bool RenderPages = true;
     bool Idle = true;
     bool RunCancelled = false;
-    bool StopRequested = false;
     bool FinalPage = false;
     bool SkipNextPageBreak = false;
     bool ColumnBreakArmed = false;
@@ -262,7 +277,7 @@ public:
     double PageFooterSpace = 0;
     QPointer<TQRPrintable> BackImage;
     /// The choices of the last print dialog.
-    TDezirUzuPrinterSettings *SecondSettings() const { return m_secondSettings; }
+    TDezirUzuPrinterSettings &SecondSettings() override { return *m_secondSettings; }
     /// Page 1 of the last run, shown on the design surface.
     std::unique_ptr<TMetafile> DesignPage;
     void SetExporting(bool exporting) { m_exporting = exporting; }
@@ -299,12 +314,18 @@ private:
     /// A printer for a run of this report, taking over the progress receiver of the one it replaces.
     TQRPrinter *newRunPrinter(QObject *parent);
     void printBackground();
+    /// A run into the page store, shown by `preview` when given.
+    /// Returns the window `preview` opened.
+    QObject *run(TQRPreviewInterface *preview);
     /// Deletes what asked to go while the report ran.
     void deleteDeferred();
     class Entry;
 
+    TDezirUzuPrinterSettings *printerSettingsObject() const { return m_printerSettings; }
+
     int m_breaking = 0;
     int m_entered = 0;
+    bool m_stopRequested = false;
     bool m_orderPending = false;
     QList<QPointer<QObject>> m_deletePending;
     TQREvElement *m_pageNumberConstant = nullptr;

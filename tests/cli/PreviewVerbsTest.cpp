@@ -132,3 +132,18 @@ TEST(PreviewVerbs, TheToolLinksNoWidgets) {
         libraries(QFileInfo(QStringLiteral(TAVIK_CLI)).dir().filePath(QStringLiteral("tavik-preview")));
     EXPECT_TRUE(window.contains(QStringLiteral("libQt6Widgets")));
 }
+
+TEST(PreviewVerbs, ADefinitionIsGeneratedIntoTheWindow) {
+    const QString def = sourceDir() + QStringLiteral("/demo/topics.qrx");
+    const CliRun r = tavik({QStringLiteral("preview"), def, QStringLiteral("--do"), QStringLiteral("last; status")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains(QStringLiteral("page\t2")));
+    // The window's title is the report's.
+    EXPECT_TRUE(lines.contains(QStringLiteral("status\t\tPage 2 of 2\tTémakörök"))) << r.out.toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("thumbnails\t2")));
+    const CliRun bad = tavik({QStringLiteral("preview"), QStringLiteral("no-such.qrx"), QStringLiteral("--do"),
+                              QStringLiteral("status")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, QStringLiteral("tavik: no-such.qrx: file not found\n"));
+}

@@ -44,7 +44,7 @@ TEST(Report, ConstructionDefaults) {
     EXPECT_TRUE(r.SnapToGrid());
     EXPECT_EQ(r.PreviewWidth(), 500);
     EXPECT_EQ(r.BackgroundColor(), QColor(Qt::white));
-    EXPECT_EQ(r.PrinterSettings()->MemoryLimit(), 250000);
+    EXPECT_EQ(r.PrinterSettings().MemoryLimit(), 250000);
     EXPECT_TRUE(qobject_cast<TQRController *>(r.MainController()));
     EXPECT_EQ(r.MainController()->Host(), &r);
     EXPECT_EQ(r.MainController()->HostReport(), &r);
@@ -141,8 +141,8 @@ TEST(Report, PrinterNotifications) {
 
 TEST(Report, ThePrinterSeesTheReportsSettings) {
     ReportFixture f;
-    f.report->PrinterSettings()->SetUseStandardprinter(true);
-    f.report->PrinterSettings()->SetMemoryLimit(1000);
+    f.report->PrinterSettings().SetUseStandardprinter(true);
+    f.report->PrinterSettings().SetMemoryLimit(1000);
     f.report->SetShowProgress(false);
     int afterPrint = 0;
     f.report->AfterPrint = [&](QObject *sender) {

@@ -169,8 +169,8 @@ TEST(Streaming, EveryKindOfPropertyReadsBackAsWritten) {
     r->Frame()->SetStyle(psDashDot);
     r->Frame()->SetWidth(-1);
     r->Functions()->AddEntry(QStringLiteral("TOTAL"), QStringLiteral("SUM(AMOUNT)"));
-    r->PrinterSettings()->SetPrintQuality(600);
-    r->PrinterSettings()->SetOutputBin(TQRBin::Manual);
+    r->PrinterSettings().SetPrintQuality(600);
+    r->PrinterSettings().SetOutputBin(TQRBin::Manual);
     r->Page()->SetOrientation(poLandscape);
     r->Page()->SetPaperSize(TQRPaperSize::Custom);
     r->Page()->SetWidth(123.456);
@@ -224,8 +224,8 @@ TEST(Streaming, EveryKindOfPropertyReadsBackAsWritten) {
     EXPECT_EQ(r2->Frame()->Width(), -1);
     EXPECT_EQ(r2->Functions()->Strings(), r->Functions()->Strings());
     EXPECT_EQ(r2->Functions()->Data(), r->Functions()->Data());
-    EXPECT_EQ(r2->PrinterSettings()->PrintQuality(), 600);
-    EXPECT_EQ(r2->PrinterSettings()->OutputBin(), TQRBin::Manual);
+    EXPECT_EQ(r2->PrinterSettings().PrintQuality(), 600);
+    EXPECT_EQ(r2->PrinterSettings().OutputBin(), TQRBin::Manual);
     EXPECT_EQ(r2->Page()->Values(), r->Page()->Values());
     EXPECT_EQ(r2->Page()->Orientation(), poLandscape);
     EXPECT_EQ(r2->Page()->Columns(), 3);
