@@ -458,3 +458,47 @@ TEST(RichTextRun, AnExportHandsEachPrintedPartOverAsAPicture) {
     EXPECT_EQ(pictures.size(), 4) << calls.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(QSet<QString>(pictures.begin(), pictures.end()).size(), pictures.size());
 }
+
+TEST(RichTextRun, AStretchedTextContinuesInTheNextColumn) {
+    RichFixture f(0, 10, numberedText(90));
+    f.report->Page()->SetColumns(2);
+    f.rich->Size()->SetWidth(80);
+    const QList<QStringList> pages = runPages(*f.report);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(words(pages[0]), words(numberedText(90)));
+    // The text fills the first column to its bottom and goes on at the top of the second.
+    const QList<PlacedText> placed = placedTexts(*fetchPage(*f.report, 1));
+    ASSERT_FALSE(placed.isEmpty());
+    // The second column begins at the page's middle; the first column's text is 80 mm wide.
+    const double half = pageImage(*fetchPage(*f.report, 1)).width() / 2.0 - 10;
+    qsizetype firstRight = -1;
+    for (qsizetype i = 0; i < placed.size(); ++i)
+        if (placed[i].at.x() > half) {
+            firstRight = i;
+            break;
+        }
+    ASSERT_GT(firstRight, 0);
+    for (qsizetype i = firstRight; i < placed.size(); ++i)
+        EXPECT_GT(placed[i].at.x(), half) << placed[i].text.toStdString();
+    EXPECT_LT(placed[firstRight].at.y(), placed[firstRight - 1].at.y());
+}
+
+TEST(RichTextMeasure, TheExpandedHeightIsBoundedForNarrowControlsAndTallPictures) {
+    {
+        SCOPED_TRACE("a control one millimetre wide");
+        RichFixture f(0, 10, QStringLiteral("x ").repeated(1500));
+        f.rich->Size()->SetWidth(1);
+        double height = 0;
+        f.rich->GetExpandedHeight(height);
+        EXPECT_GT(height, 1000);
+        EXPECT_TRUE(std::isfinite(height));
+    }
+    {
+        SCOPED_TRACE("a picture over three pages tall");
+        const QString picture = QString::fromLatin1(png(Qt::red, 20, 4000).toBase64());
+        RichFixture f(0, 10, QStringLiteral("<img src=\"data:image/png;base64,%1\">").arg(picture));
+        double height = 0;
+        f.rich->GetExpandedHeight(height);
+        EXPECT_NEAR(height, 4000, 60);
+    }
+}
