@@ -502,3 +502,40 @@ TEST(RichTextMeasure, TheExpandedHeightIsBoundedForNarrowControlsAndTallPictures
         EXPECT_NEAR(height, 4000, 60);
     }
 }
+
+TEST(RichTextRun, AHelpPagePrintsWithItsPictureAndWithoutItsStyleSheet) {
+    const QString folder = QDir(sourceDir()).filePath(QStringLiteral("demo/Help/HTML"));
+    QFile file(QDir(folder).filePath(QStringLiteral("bevezetes.htm")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    RichFixture f(0, 20, QString::fromUtf8(file.readAll()));
+    f.rich->SetImageFolder(folder);
+    const QList<QStringList> pages = runPages(*f.report);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages[0].join(QString()).contains(QStringLiteral("Bevezetés")));
+    const auto *document = f.rich->Editor()->Range().document();
+    EXPECT_EQ(document->loadedImages(), QStringList{QStringLiteral("images/logo.png")});
+    EXPECT_EQ(document->refusedResources(), QStringList{QStringLiteral("help.css")});
+    if (qEnvironmentVariableIsSet("TAVIK_KEEP_PAGES"))
+        pageImage(*fetchPage(*f.report, 1)).save(qEnvironmentVariable("TAVIK_KEEP_PAGES"));
+}
+
+TEST(RichTextDesign, ANewControlShowsItsDocumentOnTheDesignSurface) {
+    TQRRichText rich;
+    EXPECT_EQ(rich.Width(), 100);
+    EXPECT_EQ(rich.Height(), 100);
+    rich.Editor()->SetText(QStringLiteral("<b>Design</b> text"));
+    rich.Font()->SetColor(Qt::blue);
+    QImage surface(100, 100, QImage::Format_RGB32);
+    surface.fill(Qt::white);
+    {
+        QPainter painter(&surface);
+        rich.Paint(painter);
+    }
+    int blue = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const QColor c = surface.pixelColor(x, y);
+            blue += c.blue() > 150 && c.red() < 100;
+        }
+    EXPECT_GT(blue, 20);
+}
