@@ -443,22 +443,6 @@ TEST(RichTextStreaming, ADefinitionKeepsTheControlsAndTheirDocument) {
     }
 }
 
-TEST(RichTextRun, AnExportHandsEachPrintedPartOverAsAPicture) {
-    LoadedReport run(memoReport(10, prop(QStringLiteral("AutoStretch"), QStringLiteral("True"))),
-                     [&](const QString &data) {
-                         makeMemos(data, {numberedText(190), QStringLiteral("short")});
-                     });
-    run.trace();
-    const QStringList &calls = run.filter.calls;
-    QStringList pictures;
-    for (const QString &call : calls)
-        if (call.startsWith(QStringLiteral("PutGraphic Memo_")))
-            pictures << call.section(QLatin1Char(' '), 1, 1);
-    // The long memo's three page parts and the short one: a picture for every part, each its own.
-    EXPECT_EQ(pictures.size(), 4) << calls.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(QSet<QString>(pictures.begin(), pictures.end()).size(), pictures.size());
-}
-
 TEST(RichTextRun, AStretchedTextContinuesInTheNextColumn) {
     RichFixture f(0, 10, numberedText(90));
     f.report->Page()->SetColumns(2);
