@@ -205,8 +205,8 @@ void TQRCustomRichText::Print(int offsetX, int offsetY) {
         request.textColor = textColor;
         return range.FormatRange(request);
     };
-    // Everything fitted: the answer is the end of the text (a literal "everything" of -1 would read as less
-    // than any length and stretch the band to the page's bottom).
+    // Everything fitted: the answer is the end of the text (taken as it comes, -1 is below any length and
+    // would stretch the band to the page's bottom).
     auto reached = [&](const RichEditRange::Result &result) {
         return result.next == RichEditRange::AllFits ? length : std::min(result.next, length);
     };
@@ -364,10 +364,6 @@ void TQRDBRichText::Prepare() {
     TQRCustomRichText::Prepare();
     if (isMemoOrBlob(Field()))
         Editor()->SetText(QString());
-}
-
-void TQRDBRichText::Unprepare() {
-    TQRCustomRichText::Unprepare();
 }
 
 void TQRDBRichText::LoadContent() {

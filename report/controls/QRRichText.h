@@ -145,11 +145,11 @@ public:
     void SetDataSet(TDataSet *dataSet);
     const QString &DataField() const { return m_dataField; }
     void SetDataField(const QString &name) { m_dataField = name; }
-    /// The bound field while prepared, looked up afresh at every call (a reopened data set has new fields).
+    /// The bound field while prepared (none after Unprepare), looked up afresh at every call: a reopened data
+    /// set has new fields.
     TField *Field() const;
 
     void Prepare() override;
-    void Unprepare() override;
     void GetFieldString(QString &text) override;
 
 protected:
