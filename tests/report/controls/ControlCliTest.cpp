@@ -156,3 +156,56 @@ TEST(EndToEnd, TheDemoReportPrintsTheSameWordsToThePageStoreAndToPdf) {
 }
 
 #endif
+
+TEST(EndToEnd, AMemoOverPagesPrintsTheSameWordsToThePageStoreAndToPdf) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed";
+    TempFolder dir;
+    QStringList lines;
+    for (int i = 1; i <= 150; ++i)
+        lines << QStringLiteral("memo%1 alpha%1 omega%1").arg(i);
+    const QString memo = QStringLiteral("<p>") + lines.join(QStringLiteral("</p><p>")) + QStringLiteral("</p>");
+    makeTable(dir.mkdir(QStringLiteral("data")), QStringLiteral("memos"), QStringLiteral("N INTEGER, BODY MEMO"),
+              {{1, memo}});
+    const QString def = dir.filePath(QStringLiteral("memo.qrx"));
+    {
+        QFile file(def);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const QString rich = QStringLiteral("<component class=\"TQRDBRichText\" name=\"Memo\">%1%2%3%4</component>")
+                                 .arg(prop(QStringLiteral("DataSet"), QStringLiteral("Q")),
+                                      prop(QStringLiteral("DataField"), QStringLiteral("BODY")),
+                                      prop(QStringLiteral("AutoStretch"), QStringLiteral("True")),
+                                      prop(QStringLiteral("Size.Values"), QStringLiteral("100 0 0 1800")));
+        file.write(reportXml(bandXml(QStringLiteral("Detail"), QStringLiteral("rbDetail"), 10, rich),
+                             prop(QStringLiteral("DataSet"), QStringLiteral("Q")),
+                             queryXml(QStringLiteral("Q"), QStringLiteral("SELECT N, BODY FROM memos")))
+                       .toUtf8());
+    }
+    CliRun r = tavik({"report", "run", def, "--out", dir.filePath(QStringLiteral("memo.qrp"))});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("pages 4"));
+    r = tavik({"qrp", "text", dir.filePath(QStringLiteral("memo.qrp"))});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList stored;
+    for (const QString &line : r.lines())
+        stored += words(line.section(QLatin1Char('\t'), 3));
+    EXPECT_EQ(stored, words(lines.join(QLatin1Char(' '))));
+
+    // At the printer's resolution the lines may fall differently on the pages, but none is lost or doubled.
+    r = tavik({"report", "pdf", def, dir.filePath(QStringLiteral("memo.pdf"))});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"),
+                    {QStringLiteral("-raw"), dir.filePath(QStringLiteral("memo.pdf")), QStringLiteral("-")});
+    ASSERT_TRUE(pdftotext.waitForFinished(60000));
+    EXPECT_EQ(words(QString::fromUtf8(pdftotext.readAllStandardOutput())), words(lines.join(QLatin1Char(' '))));
+
+    // An export hands each page's part over as a picture named after the control.
+    r = tavik({"report", "trace", def});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList pictures;
+    for (const QString &line : r.lines())
+        if (line.startsWith(QStringLiteral("PutGraphic TQRImage Memo_")))
+            pictures << line;
+    EXPECT_EQ(pictures.size(), 4) << r.out.toStdString();
+}
