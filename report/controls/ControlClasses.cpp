@@ -4,6 +4,7 @@
 #include "report/controls/QRExpression.h"
 #include "report/controls/QRImage.h"
 #include "report/controls/QRLabel.h"
+#include "report/controls/QRRichText.h"
 #include "report/controls/QRShape.h"
 #include "report/engine/QRExportFilter.h"
 #include "report/engine/QRFrame.h"
@@ -202,6 +203,9 @@ void RegisterControlClasses() {
         factory.Register<TQRExpr>();
         factory.Register<TQRShape>();
         factory.Register<TQRImage>();
+        factory.Register<TQRRichEdit>();
+        factory.Register<TQRRichText>();
+        factory.Register<TQRDBRichText>();
         factory.AddStoredProperty(&TQRCustomLabel::staticMetaObject, fontSizeProperty());
         factory.AddStoredProperty(&TQRImage::staticMetaObject, pictureProperty());
         // A label that takes its band's font stores none of its own.

@@ -8,7 +8,7 @@
 class TQRExportFilter;
 class TQRPrinter;
 
-/// Registers the printable controls (labels, expressions, shapes, images) with the report class factory,
+/// Registers the printable controls (labels, expressions, shapes, images, rich text) with the report class factory,
 /// with what they store besides their properties ("FontSize", "Picture"), and installs the ways frames and
 /// filled rectangles reach an export filter as shape controls. Safe to call more than once; registers the
 /// engine's classes too.

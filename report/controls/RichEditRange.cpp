@@ -224,7 +224,7 @@ void RichEditRange::ensureLayout(int targetDpiX, int targetDpiY, double width) {
     m_valid = true;
 }
 
-void RichEditRange::draw(QPainter &painter, int first, double top, double bottom) {
+void RichEditRange::draw(QPainter &painter, int first, double top, double bottom, const QColor &color) {
     QAbstractTextDocumentLayout *layout = m_document->documentLayout();
     // The layout draws whole blocks, and of a block cut at the top also the line just above the cut (which
     // a page recording would keep as text though the clip hides it). So the lines of a block entered in its
@@ -236,7 +236,7 @@ void RichEditRange::draw(QPainter &painter, int first, double top, double bottom
         if (index > 0) {
             const QRectF box = layout->blockBoundingRect(block);
             painter.save();
-            painter.setPen(Qt::black);
+            painter.setPen(color);
             for (int i = index; i < lines->lineCount(); ++i) {
                 const QTextLine line = lines->lineAt(i);
                 if (box.top() + line.y() >= bottom - kEdge)
@@ -250,7 +250,7 @@ void RichEditRange::draw(QPainter &painter, int first, double top, double bottom
     if (from >= bottom)
         return;
     QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, Qt::black);
+    context.palette.setColor(QPalette::Text, color);
     // Only lines inside the band are drawn at all, so a recording holds each character once.
     context.clip = QRectF(-1e6, from + kEdge, 2e6, std::max(bottom - from - 2 * kEdge, 0.0));
     layout->draw(&painter, context);
@@ -306,7 +306,7 @@ RichEditRange::Result RichEditRange::FormatRange(const Request &request) {
         painter.translate(box.topLeft());
         painter.scale(double(dx) / tdx, double(dy) / tdy);
         painter.translate(0, -startY);
-        draw(painter, m_units[start].first, startY, endY);
+        draw(painter, m_units[start].first, startY, endY, request.textColor);
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QRect>
 #include <QSet>
@@ -86,6 +87,8 @@ public:
         /// rectangle cannot grow (a full page) asks this after a first answer that placed nothing, so a
         /// picture taller than any page ends instead of being carried forward for ever.
         bool forceFirstLine = false;
+        /// Colour of text whose format names none.
+        QColor textColor = Qt::black;
     };
     struct Result {
         /// The first character that did not fit, or AllFits.
@@ -110,7 +113,7 @@ private:
     };
     void ensureLayout(int targetDpiX, int targetDpiY, double width);
     std::size_t unitAt(int position) const;
-    void draw(QPainter &painter, int first, double top, double bottom);
+    void draw(QPainter &painter, int first, double top, double bottom, const QColor &color);
 
     std::unique_ptr<RichTextDocument> m_document;
     std::vector<Unit> m_units;
