@@ -1,16 +1,7 @@
 // The user manual of a help set, printed through the composite job as the help viewer holds it.
 #include "cli/Cli.h"
 
-#include "manual/TavikPrint.h"
-#include "printer/PdfOutline.h"
-#include "printer/QRPrinter.h"
-#include "printer/drawing/QtPrinter.h"
-#include "report/engine/QRComposite.h"
-#include "report/engine/Streaming.h"
-#include "store/HelpViewer.h"
-#include "store/Table.h"
-
-#include <QFile>
+#include "manual/ManualJob.h"
 
 using namespace cli;
 
@@ -25,43 +16,10 @@ int manualVerb(const QStringList &argv) {
         throw CliError(QStringLiteral("usage: tavik %1").arg(QString::fromLatin1(kManualUsage)));
     const QString dir = args.positional(0, "DIR");
     helpFolder(dir);
-
-    // The viewer's table with its HELP field, the manual read against it, the viewer's composite.
-    HelpViewerStore viewer;
-    viewer.setStartDir(dir);
-    AddHelpField(*viewer.TableTV, dir);
-    viewer.open();
-    TQRForms forms;
-    forms.Add(QStringLiteral("FormTavik"), &viewer);
-    TQRDefinition root;
-    TFolvexTavik *manual = TFolvexTavik::Load(&root, forms, dir);
-    manual->SetShowProgress(false);
-    TQRCompositeReport composite;
-    composite.setObjectName(QStringLiteral("QRCompositeReport1"));
-    composite.OnAddReports = [&composite, manual](QObject *) { composite.AddReport(manual); };
-
-    if (args.has(QStringLiteral("out"))) {
-        composite.GeneratePages();
-        TQRPrinter *printer = composite.Printer;
-        if (!printer || printer->State() != psDone)
-            throw CliError(QStringLiteral("the manual made no pages"));
-        printer->SavePages(args.value(QStringLiteral("out")));
-    } else {
-        const QString target = args.value(QStringLiteral("pdf"));
-        try {
-            {
-                printers::ScopedFactory pdf([target] { return QtPrinter::PdfFile(target); });
-                composite.Print();
-            }
-            QString error;
-            if (!pdf::AddOutline(target, TopicOutline(manual->Topics()), &error))
-                throw CliError(error);
-        } catch (...) {
-            QFile::remove(target);
-            throw;
-        }
-    }
-    out(QStringLiteral("pages %1").arg(manual->PageNumber));
+    TManualJob job(dir);
+    const int pages = args.has(QStringLiteral("out")) ? job.SavePages(args.value(QStringLiteral("out")))
+                                                      : job.PrintPdf(args.value(QStringLiteral("pdf")));
+    out(QStringLiteral("pages %1").arg(pages));
     return 0;
 }
 
