@@ -4,6 +4,8 @@
 #include "app/HtmlView.h"
 #include "app/Icons.h"
 #include "app/WidgetDialogs.h"
+#include "manual/TavikPrint.h"
+#include "report/engine/QRComposite.h"
 #include "store/DatabaseError.h"
 #include "store/HelpViewer.h"
 #include "store/Query.h"
@@ -39,6 +41,9 @@ TFormTavik::TFormTavik(QWidget *parent, Dialogs *dialogs) : QWidget(parent, Qt::
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
     store = new HelpViewerStore(this);
+    QRCompositeReport1 = new TQRCompositeReport(this);
+    QRCompositeReport1->setObjectName(QStringLiteral("QRCompositeReport1"));
+    QRCompositeReport1->OnAddReports = [this](QObject *Sender) { QRCompositeReport1AddReports(Sender); };
     DataSourceSearch = new TDataSource(store->QuerySearch, this);
     buildLayout();
     FormCreate();
@@ -58,6 +63,7 @@ TFormTavik::~TFormTavik() {
 void TFormTavik::FormCreate() {
     StartDir = QDir::currentPath();
     store->setStartDir(StartDir);
+    AddHelpField(*store->TableTV, StartDir);
     PageControl1->setCurrentWidget(TabSheetContents);
 }
 
@@ -274,6 +280,11 @@ void TFormTavik::DBGrid1CellClick() {
 
 void TFormTavik::ToolButton2Click() {
     m_dialogs->plainMessage(QStringLiteral("Jelenleg ez a funkció nem érhető el!"));
+}
+
+void TFormTavik::QRCompositeReport1AddReports(QObject *) {
+    if (FolvexTavik)
+        QRCompositeReport1->AddReport(FolvexTavik);
 }
 
 bool TFormTavik::eventFilter(QObject *watched, QEvent *event) {

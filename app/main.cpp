@@ -1,6 +1,8 @@
 #include "app/Main.h"
 #include "app/Tavik.h"
-#include "app/TavikPrint.h"
+#include "manual/TavikPrint.h"
+#include "report/engine/Streaming.h"
+#include "store/HelpViewer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,18 +13,27 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TavikEditor"));
     // The windows are drawn in "MS Sans Serif"; where it is not installed, the closest sans face stands in.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    QFont::insertSubstitutions(
+        QStringLiteral("MS Sans Serif"),
+        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
     const QStringList args = QApplication::arguments();
     if (args.size() > 1 && !QDir::setCurrent(args[1])) {
-        QMessageBox::critical(nullptr, QApplication::applicationName(), QStringLiteral("%1: folder not found").arg(args[1]));
+        QMessageBox::critical(nullptr, QApplication::applicationName(),
+                              QStringLiteral("%1: folder not found").arg(args[1]));
         return 1;
     }
     // Start-up order: the editor (main window), the viewer (hidden), the manual report (never shown).
     auto *FormEdit = new TFormEdit();
     auto *FormTavik = new TFormTavik();
-    auto *FolvexTavik = new TFolvexTavik(&app);
-    Q_UNUSED(FolvexTavik);
+    // The manual's data set is the viewer's table, found under the viewer's name.
+    TQRForms forms;
+    forms.Add(QStringLiteral("FormTavik"), FormTavik->store);
+    auto *manualRoot = new TQRDefinition(&app);
+    try {
+        FormTavik->FolvexTavik = TFolvexTavik::Load(manualRoot, forms, FormTavik->StartDir);
+    } catch (const std::exception &e) {
+        QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromUtf8(e.what()));
+    }
     FormEdit->FormTavik = FormTavik;
     // Closing the editor frees it and ends the program; the other windows go with it.
     QObject::connect(FormEdit, &QObject::destroyed, &app, [FormTavik] {
