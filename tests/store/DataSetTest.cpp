@@ -363,7 +363,8 @@ TEST_F(Cursor, CalculatedFieldsFollowTheRowAndAreNotStored) {
     label.Name = QStringLiteral("LABEL");
     label.DataType = ftMemo;
     label.Calculated = true;
-    t->SetFieldDefs(t->FieldDefs() << label);
+    QList<TFieldDef> defs = t->FieldDefs();
+    t->SetFieldDefs(defs << label);
     int calculations = 0;
     bool failing = false;
     t->OnCalcFields = [&](TDataSet *d) {

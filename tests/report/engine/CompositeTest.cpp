@@ -5,8 +5,10 @@
 #include "printer/QRMessages.h"
 #include "printer/QRPrinter.h"
 #include "report/engine/QRComposite.h"
+#include "tests/cli/CliRunner.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -220,3 +222,48 @@ TEST(Composite, ARequestDuringTheRunIsIgnoredAndAReportThatWentIsSkipped) {
     EXPECT_EQ(job.composite.Printer->PagesProduced(), 2);
     EXPECT_EQ(job.a.report->Tag(), 0);
 }
+
+#ifdef TAVIK_CLI
+
+TEST(CompositeCli, TellsTheEventsAsTheyComeThenThePages) {
+    const QString orders = sourceDir() + QStringLiteral("/demo/orders/orders.qrx");
+    const QString topics = sourceDir() + QStringLiteral("/demo/topics.qrx");
+    TempFolder folder;
+    // The demo reports make two pages each; the second goes on on the first one's last page.
+    const CliRun qrp = tavik({"report", "composite", orders, topics, "--out", folder.filePath("job.qrp")});
+    EXPECT_EQ(qrp.status, 0) << qrp.err.toStdString();
+    EXPECT_EQ(qrp.lines(), (QStringList{"start 0 OrdersReport", "finished OrdersReport", "start 1 TopicsReport",
+                                        "finished TopicsReport", "finished composite", "pages 3"}));
+    EXPECT_EQ(tavik({"qrp", "info", folder.filePath("job.qrp")}).lines().value(0), "pages 3");
+
+    const CliRun pdf = tavik({"report", "composite", orders, topics, "--pdf", folder.filePath("job.pdf")});
+    EXPECT_EQ(pdf.lines().value(5), "pages 3");
+    QProcess info;
+    info.start("pdfinfo", {folder.filePath("job.pdf")});
+    info.waitForFinished();
+    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+3\\n")));
+
+    // The trace: one job, finished once, by the last report.
+    const QStringList trace = tavik({"report", "composite", orders, topics, "--trace"}).lines();
+    EXPECT_EQ(trace.count("Finish"), 1);
+    EXPECT_EQ(trace.filter(QRegularExpression("^Start ")).size(), 1);
+    EXPECT_LT(trace.indexOf("start 1 TopicsReport"), trace.indexOf("Finish"));
+    EXPECT_LT(trace.indexOf("Finish"), trace.indexOf("finished TopicsReport"));
+    EXPECT_EQ(trace.last(), "pages 3");
+
+    // A cancel in the first report ends the job.
+    const CliRun cancelled =
+        tavik({"report", "composite", orders, topics, "--out", folder.filePath("c.qrp"), "--cancel-in", "1"});
+    EXPECT_EQ(cancelled.lines(), (QStringList{"start 0 OrdersReport", "finished composite", "pages 1"}));
+
+    for (const QStringList &bad : {QStringList{"report", "composite", orders},
+                                   QStringList{"report", "composite", orders, "--trace", "--out", "x.qrp"},
+                                   QStringList{"report", "composite", orders, "--trace", "--cancel-in", "2"},
+                                   QStringList{"report", "composite", folder.filePath("none.qrx"), "--trace"}}) {
+        const CliRun r = tavik(bad);
+        EXPECT_EQ(r.status, 1) << bad.join(' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
+
+#endif
