@@ -251,6 +251,14 @@ TEST(CompositeCli, TellsTheEventsAsTheyComeThenThePages) {
     EXPECT_LT(trace.indexOf("Finish"), trace.indexOf("finished TopicsReport"));
     EXPECT_EQ(trace.last(), "pages 3");
 
+    // The page numbers run on: the second report's footer on the page it was handed numbers it as the job does.
+    ASSERT_EQ(tavik({"report", "composite", orders, orders, "--out", folder.filePath("twice.qrp")}).status, 0);
+    QStringList footers;
+    for (const QString &line : tavik({"qrp", "text", folder.filePath("twice.qrp")}).lines())
+        if (line.section('\t', 3).startsWith("Page "))
+            footers << line.section('\t', 0, 0) + ":" + line.section('\t', 3);
+    EXPECT_EQ(footers, (QStringList{"1:Page 1", "2:Page 2", "3:Page 3"}));
+
     // A cancel in the first report ends the job.
     const CliRun cancelled =
         tavik({"report", "composite", orders, topics, "--out", folder.filePath("c.qrp"), "--cancel-in", "1"});
