@@ -11,7 +11,8 @@ TQRCompositePrinterSettings::TQRCompositePrinterSettings(QObject *parent) : TDez
     SetPaperSize(TQRPaperSize::A4);
 }
 
-TQRCompositeWinControl::TQRCompositeWinControl(TQRCompositeReport *composite) : m_composite(composite) {
+TQRCompositeWinControl::TQRCompositeWinControl(TQRCompositeReport *composite)
+    : QObject(composite), m_composite(composite) {
     setObjectName(QStringLiteral("MessageWindow"));
 }
 
@@ -65,11 +66,11 @@ void TQRCompositeReport::cancelCurrent() {
             report->Cancel();
         return;
     }
-    // An idle job's printer goes when its preview closes, if it is the composite's own.
-    if (TQRPrinter *printer = Printer; printer && printer->parent() == this) {
-        Printer = nullptr;
+    // An idle job's printer is forgotten when its preview closes, and goes if it is the composite's own.
+    TQRPrinter *printer = Printer;
+    Printer = nullptr;
+    if (printer && printer->parent() == this)
         delete printer;
-    }
 }
 
 void TQRCompositeReport::applySettings(TQRPrinter &printer) const {

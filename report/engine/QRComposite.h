@@ -113,7 +113,7 @@ private:
 
     QList<QPointer<TCustomDezirUzu>> m_reports;
     TQRCompositePrinterSettings *m_printerSettings;
-    TQRCompositeWinControl *m_messageWindow;
+    QPointer<TQRCompositeWinControl> m_messageWindow;
     /// The temporary report a job printer reports to.
     QPointer<TCustomDezirUzu> m_jobReport;
     QPointer<TCustomDezirUzu> m_currentReport;
