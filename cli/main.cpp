@@ -4,6 +4,8 @@
 
 #include <QGuiApplication>
 
+#include <malloc.h>
+
 static void listVerbs() {
     cli::out(QStringLiteral("usage: tavik VERB ARGS..."));
     for (const auto &[name, verb] : cli::verbs())
@@ -17,6 +19,10 @@ static void quietMessages(QtMsgType type, const QMessageLogContext &, const QStr
 }
 
 int main(int argc, char **argv) {
+    // Printing to PDF takes and frees buffers of megabytes for every page; kept in the heap, the next page
+    // reuses them instead of mapping and faulting in fresh memory each time.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
     qInstallMessageHandler(quietMessages);
     // Drawing and fonts need a GUI application; the tool itself never opens a window (tavik-preview does, on
     // the platform the user chose: it learns that this one was only the tool's own).

@@ -262,6 +262,12 @@ public:
         u32(quint32(v >> 32));
     }
     void bytes(const char *data, qsizetype n) { m_out.append(data, n); }
+    /// Room for `n` more bytes at the end, to be written through the pointer before anything else is.
+    char *grow(qsizetype n) {
+        const qsizetype at = m_out.size();
+        m_out.resize(at + n);
+        return m_out.data() + at;
+    }
     void zeros(qsizetype n) { m_out.append(n, '\0'); }
     void pad4() { zeros((4 - m_out.size() % 4) % 4); }
     qsizetype size() const { return m_out.size(); }

@@ -463,6 +463,31 @@ void EmfPaintEngine::selectBrush() {
 }
 
 void EmfPaintEngine::selectFont(const QFont &font, qreal pixelSize) {
+    if (pixelSize != m_fontRecordPixels || font != m_fontRecordFont) {
+        m_fontRecordBody = fontRecordBody(font, pixelSize);
+        m_fontRecordKey = QByteArray("F") + m_fontRecordBody;
+        ByteWriter(m_fontRecordKey).f64(pixelSize);
+        m_fontRecordFont = font;
+        m_fontRecordPixels = pixelSize;
+    }
+    const QByteArray &key = m_fontRecordKey;
+    const QByteArray &body = m_fontRecordBody;
+    for (const Object &o : m_objects)
+        if (o.key == key) {
+            selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
+            return;
+        }
+    // The exact size first, for our own player: the font record can only hold whole units.
+    ByteWriter c(begin(EMR_GDICOMMENT));
+    c.u32(16);
+    c.u32(CommentId);
+    c.u32(CommentFontPixelSize);
+    c.f64(pixelSize);
+    finish();
+    selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
+}
+
+QByteArray EmfPaintEngine::fontRecordBody(const QFont &font, qreal pixelSize) {
     QByteArray body;
     ByteWriter w(body);
     w.i32(-std::max(1, rnd(pixelSize)));
@@ -484,21 +509,7 @@ void EmfPaintEngine::selectFont(const QFont &font, qreal pixelSize) {
     face.truncate(31);
     for (int i = 0; i < 32; ++i)
         w.u16(i < face.size() ? face.at(i).unicode() : 0);
-    QByteArray key = QByteArray("F") + body;
-    ByteWriter(key).f64(pixelSize);
-    for (const Object &o : m_objects)
-        if (o.key == key) {
-            selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
-            return;
-        }
-    // The exact size first, for our own player: the font record can only hold whole units.
-    ByteWriter c(begin(EMR_GDICOMMENT));
-    c.u32(16);
-    c.u32(CommentId);
-    c.u32(CommentFontPixelSize);
-    c.f64(pixelSize);
-    finish();
-    selectObject(object(key, body, EMR_EXTCREATEFONTINDIRECTW), m_dc.font);
+    return body;
 }
 
 void EmfPaintEngine::setTextColor(quint32 c) {
@@ -555,19 +566,7 @@ void EmfPaintEngine::drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal
     // Called beside the painter, whose pending state changes have not reached us yet. Afterwards the state the
     // painter last handed us comes back: the painter may restore its own without telling us (it believes we
     // never saw the pending one), and text drawn next would take this call's pen as its colour.
-    const QPen pen = m_pen;
-    const QBrush brush = m_brush;
-    const QBrush bgBrush = m_bgBrush;
-    const Qt::BGMode bgMode = m_bgMode;
-    const QTransform transform = m_transform;
-    if (QPainter *p = painter()) {
-        m_pen = p->pen();
-        m_brush = p->brush();
-        m_bgBrush = p->background();
-        m_bgMode = p->backgroundMode();
-        m_transform = p->combinedTransform();
-        m_clipDirty = true;
-    }
+    const PainterState state = takePainterState();
     ensureMapping(true);
     selectPen();
     selectBrush();
@@ -578,11 +577,28 @@ void EmfPaintEngine::drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal
     w.i32(std::max(0, rnd(ellipseWidth * scale * (m_dc.scaled ? 1 : std::abs(m_transform.m11())))));
     w.i32(std::max(0, rnd(ellipseHeight * scale * (m_dc.scaled ? 1 : std::abs(m_transform.m22())))));
     finish();
-    m_pen = pen;
-    m_brush = brush;
-    m_bgBrush = bgBrush;
-    m_bgMode = bgMode;
-    m_transform = transform;
+    restorePainterState(state);
+}
+
+EmfPaintEngine::PainterState EmfPaintEngine::takePainterState() {
+    PainterState state{m_pen, m_brush, m_bgBrush, m_bgMode, m_transform};
+    if (QPainter *p = painter()) {
+        m_pen = p->pen();
+        m_brush = p->brush();
+        m_bgBrush = p->background();
+        m_bgMode = p->backgroundMode();
+        m_transform = p->combinedTransform();
+        m_clipDirty = true;
+    }
+    return state;
+}
+
+void EmfPaintEngine::restorePainterState(const PainterState &state) {
+    m_pen = state.pen;
+    m_brush = state.brush;
+    m_bgBrush = state.bgBrush;
+    m_bgMode = state.bgMode;
+    m_transform = state.transform;
     m_clipDirty = true;
 }
 
@@ -884,11 +900,29 @@ void EmfPaintEngine::drawBitmap(const QRectF &r, const QImage &image, const QRec
 }
 
 void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
-    const QString text = textItem.text();
+    recordText(p, textItem.text(), textItem.font(), textItem.width(), textItem.ascent(), textItem.descent());
+}
+
+void EmfPaintEngine::drawText(const QPointF &origin, const QString &text, const QFont &font, qreal width) {
+    const PainterState state = takePainterState();
+    const QFontMetricsF &metrics = textAdvances(font).metrics();
+    recordText(origin, text, font, width, metrics.ascent(), metrics.descent());
+    restorePainterState(state);
+}
+
+canvas::TextAdvances &EmfPaintEngine::textAdvances(const QFont &font) {
+    if (!m_textAdvances || m_textAdvancesFont != font) {
+        m_textAdvances.emplace(font, m_device);
+        m_textAdvancesFont = font;
+    }
+    return *m_textAdvances;
+}
+
+void EmfPaintEngine::recordText(const QPointF &p, const QString &text, const QFont &font, qreal textWidth, qreal ascent,
+                                qreal descent) {
     if (text.isEmpty())
         return;
     ensureMapping(true);
-    const QFont font = textItem.font();
     qreal pixelSize = font.pixelSize() > 0 ? qreal(font.pixelSize()) : font.pointSizeF() * m_device->dpiY() / 72.0;
     const qreal scale = m_dc.scaled ? SubUnits : 1;
     selectFont(font, pixelSize * scale);
@@ -899,30 +933,26 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
     setTextAlign(TA_BASELINE);
 
     // Advances spread so their sum is the run's width.
-    if (!m_metrics || m_metricsFont != font) {
-        m_metrics.emplace(font, m_device);
-        m_metricsFont = font;
-    }
-    const QFontMetricsF &metrics = *m_metrics;
+    canvas::TextAdvances &advances = textAdvances(font);
     const int n = int(text.size());
-    std::vector<qreal> advance(size_t(n), 0);
+    m_advances.assign(size_t(n), 0);
+    std::vector<qreal> &advance = m_advances;
     qreal natural = 0;
     for (int i = 0; i < n; ++i) {
         const QChar c = text.at(i);
         if (c.isLowSurrogate())
             continue;
-        advance[size_t(i)] = (c.isHighSurrogate() && i + 1 < n) ? metrics.horizontalAdvance(text.mid(i, 2))
-                                                                : metrics.horizontalAdvance(c);
+        advance[size_t(i)] = (c.isHighSurrogate() && i + 1 < n) ? advances.metrics().horizontalAdvance(text.mid(i, 2))
+                                                                : advances.advance(c);
         natural += advance[size_t(i)];
     }
-    const qreal width = textItem.width() > 0 ? textItem.width() : natural;
+    const qreal width = textWidth > 0 ? textWidth : natural;
     const qreal k = natural > 0 ? width / natural : 1;
     const QPoint ref = mapI(p);
     const qsizetype stringBytes = (2 * n + 3) / 4 * 4;
     ByteWriter w(begin(EMR_EXTTEXTOUTW));
     // Bounds are device pixels, also under a world transform.
-    const QRectF box =
-        m_transform.mapRect(QRectF(p.x(), p.y() - textItem.ascent(), width, textItem.ascent() + textItem.descent()));
+    const QRectF box = m_transform.mapRect(QRectF(p.x(), p.y() - ascent, width, ascent + descent));
     writeRectL(w, QRect(QPoint(rnd(box.left()), rnd(box.top())), QPoint(rnd(box.right()), rnd(box.bottom()))));
     w.u32(m_dc.scaled ? GM_ADVANCED : GM_COMPATIBLE);
     w.f32(0);
@@ -934,15 +964,25 @@ void EmfPaintEngine::drawTextItem(const QPointF &p, const QTextItem &textItem) {
     w.u32(0);
     writeRectL(w, QRect(0, 0, 0, 0));
     w.u32(quint32(76 + stringBytes));
-    for (int i = 0; i < n; ++i)
-        w.u16(text.at(i).unicode());
-    w.pad4();
+    // The string and its advances written in place: a page holds thousands of them.
+    char *out = w.grow(stringBytes + 4 * qsizetype(n));
+    for (int i = 0; i < n; ++i) {
+        const char16_t u = text.at(i).unicode();
+        *out++ = char(u);
+        *out++ = char(u >> 8);
+    }
+    for (qsizetype pad = stringBytes - 2 * n; pad > 0; --pad)
+        *out++ = 0;
     qreal x = 0;
     int placed = 0;
     for (int i = 0; i < n; ++i) {
         x += advance[size_t(i)] * k * scale;
         const int next = rnd(x);
-        w.i32(next - placed);
+        const quint32 d = quint32(next - placed);
+        *out++ = char(d);
+        *out++ = char(d >> 8);
+        *out++ = char(d >> 16);
+        *out++ = char(d >> 24);
         placed = next;
     }
     finish();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "printer/drawing/Canvas.h"
 #include "printer/drawing/EmfFormat.h"
 
 #include <QBrush>
@@ -43,6 +44,8 @@ public:
     void drawImage(const QRectF &r, const QImage &image, const QRectF &sr, Qt::ImageConversionFlags flags) override;
     void drawTextItem(const QPointF &p, const QTextItem &textItem) override;
 
+    /// A text as its record, beside the painter (see canvas::DrawText); `width` is its measured width.
+    void drawText(const QPointF &origin, const QString &text, const QFont &font, qreal width);
     /// A rounded rectangle as its own record; `ellipseWidth`/`Height` size the corner ellipse.
     void drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal ellipseHeight);
 
@@ -85,7 +88,21 @@ private:
     void selectNullPen();
     void selectBrush();
     void selectNullBrush();
+    canvas::TextAdvances &textAdvances(const QFont &font);
+    void recordText(const QPointF &p, const QString &text, const QFont &font, qreal width, qreal ascent, qreal descent);
+    // Calls beside the painter take its pending state, and give back afterwards the state it last handed us:
+    // the painter may restore its own without telling us (it believes we never saw the pending one).
+    struct PainterState {
+        QPen pen;
+        QBrush brush;
+        QBrush bgBrush;
+        Qt::BGMode bgMode;
+        QTransform transform;
+    };
+    PainterState takePainterState();
+    void restorePainterState(const PainterState &state);
     void selectFont(const QFont &font, qreal pixelSize);
+    static QByteArray fontRecordBody(const QFont &font, qreal pixelSize);
     void selectObject(quint32 handle, quint32 &slot);
     quint32 object(const QByteArray &key, const QByteArray &body, quint32 type);
     void releaseUnused();
@@ -122,6 +139,12 @@ private:
     Qt::BGMode m_bgMode = Qt::TransparentMode;
     QTransform m_transform;
     bool m_clipDirty = false;
-    std::optional<QFontMetricsF> m_metrics; // of the last text item's font
-    QFont m_metricsFont;
+    std::optional<canvas::TextAdvances> m_textAdvances; // of the last text's font
+    QFont m_textAdvancesFont;
+    std::vector<qreal> m_advances; // of the text being recorded
+    // The font record last built, so a run of texts in one font builds it once.
+    QFont m_fontRecordFont;
+    qreal m_fontRecordPixels = -1;
+    QByteArray m_fontRecordBody;
+    QByteArray m_fontRecordKey;
 };

@@ -34,6 +34,13 @@ void splitParagraph(const QString &paragraph, const LineBreaking &breaking, cons
         return;
     }
     const int width = std::max(breaking.width, 0);
+    // Most paragraphs fit whole: every line the words would build is then a prefix of it, no wider, so the
+    // paragraph is the one line, found with one measure.
+    const int whole = measure(paragraph);
+    if (whole <= width) {
+        out << paragraph;
+        return;
+    }
     const qsizetype linesBefore = out.size();
     QString line;
     qsizetype pos = 0;
@@ -43,10 +50,12 @@ void splitParagraph(const QString &paragraph, const LineBreaking &breaking, cons
             ++end;
         if (end < paragraph.size())
             ++end; // the blank or hyphen belongs to the word
+        // Nothing output yet and the last word: the line plus the word is the paragraph, measured above.
+        const bool wholeParagraph = out.size() == linesBefore && end == paragraph.size();
         const QString word = paragraph.mid(pos, end - pos);
         pos = end;
 
-        if (measure(line + word) <= width) {
+        if (!wholeParagraph && measure(line + word) <= width) {
             line += word;
             continue;
         }

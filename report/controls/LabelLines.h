@@ -9,7 +9,7 @@
 namespace qrcontrols {
 
 /// Width of a text in pixels of whatever device the label is measured on (a report's reference device, the
-/// printer canvas, a screen). Must not be negative.
+/// printer canvas, a screen). Must not be negative, and a text measures no narrower than any of its prefixes.
 using TextWidthFunction = std::function<int(const QString &text)>;
 
 /// How a label breaks its text into lines.

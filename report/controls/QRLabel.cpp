@@ -134,7 +134,7 @@ void TQRCustomLabel::rebuildOnChange() {
 
 void TQRCustomLabel::fontChanged() {
     m_qfont.reset();
-    m_referenceMetrics.reset();
+    m_referenceAdvances.reset();
     m_canvasMetrics = {};
     if (m_followingFont)
         return;
@@ -193,17 +193,19 @@ const QFont &TQRCustomLabel::qfont() {
 
 int TQRCustomLabel::MeasureText(const QString &text) {
     TCustomDezirUzu *report = ParentReport();
-    if (!m_referenceMetrics)
-        m_referenceMetrics.emplace(qfont(), &referenceDevice());
-    // As the report measures: the advance plus one pixel.
-    const int width = m_referenceMetrics->horizontalAdvance(text) + (report ? 1 : 0);
+    // As the report measures: the advance (rounded, halves up) plus one pixel.
+    const int width = int(std::floor(referenceAdvances().width(text) + 0.5)) + (report ? 1 : 0);
     return qrcontrols::ZoomedWidth(width, Size()->Zoom());
 }
 
 int TQRCustomLabel::LineHeightPixels() {
-    if (!m_referenceMetrics)
-        m_referenceMetrics.emplace(qfont(), &referenceDevice());
-    return qrcontrols::LineHeight(m_referenceMetrics->height(), Size()->Zoom());
+    return qrcontrols::LineHeight(int(std::floor(referenceAdvances().metrics().height() + 0.5)), Size()->Zoom());
+}
+
+canvas::TextAdvances &TQRCustomLabel::referenceAdvances() {
+    if (!m_referenceAdvances)
+        m_referenceAdvances.emplace(qfont(), &referenceDevice());
+    return *m_referenceAdvances;
 }
 
 void TQRCustomLabel::BuildLines() {
@@ -274,15 +276,12 @@ const TQRCustomLabel::CanvasMetrics &TQRCustomLabel::canvasMetrics(const TQRPrin
     const double dpiX = device ? device->logicalDpiX() : 0;
     const double dpiY = device ? device->logicalDpiY() : 0;
     CanvasMetrics &m = m_canvasMetrics;
-    if (!m.metrics || m.dpiX != dpiX || m.dpiY != dpiY || m.pixelsPerUnitY != printer.PixelsPerUnitY()) {
+    if (!m.advances || m.dpiX != dpiX || m.dpiY != dpiY || m.pixelsPerUnitY != printer.PixelsPerUnitY()) {
         m.dpiX = dpiX;
         m.dpiY = dpiY;
         m.pixelsPerUnitY = printer.PixelsPerUnitY();
-        if (device)
-            m.metrics.emplace(qfont(), device);
-        else
-            m.metrics.emplace(qfont());
-        m.lineHeight = rnd(m.metrics->height()) / printer.PixelsPerUnitY();
+        m.advances.emplace(qfont(), device);
+        m.lineHeight = rnd(m.advances->metrics().height()) / printer.PixelsPerUnitY();
     }
     return m;
 }
@@ -291,19 +290,19 @@ void TQRCustomLabel::drawLine(QPainter &canvas, const TQRPrinter &printer, const
                               double width, double top) {
     if (line.isEmpty())
         return;
-    const QFontMetricsF &metrics = *m_canvasMetrics.metrics;
+    canvas::TextAdvances &advances = *m_canvasMetrics.advances;
     double x = printer.ToDeviceX(origin);
     switch (EffectiveAlignment()) {
     case taLeftJustify:
         break;
     case taRightJustify:
-        x = printer.ToDeviceX(origin + width) - metrics.horizontalAdvance(line);
+        x = printer.ToDeviceX(origin + width) - advances.width(line);
         break;
     case taCenter:
-        x = printer.ToDeviceX(origin + width / 2) - metrics.horizontalAdvance(line) / 2;
+        x = printer.ToDeviceX(origin + width / 2) - advances.width(line) / 2;
         break;
     }
-    canvas.drawText(QPointF(x, printer.ToDeviceY(top) + metrics.ascent()), line);
+    canvas::DrawText(canvas, QPointF(x, printer.ToDeviceY(top) + advances.metrics().ascent()), line, advances);
 }
 
 void TQRCustomLabel::Print(int offsetX, int offsetY) {

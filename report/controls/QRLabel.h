@@ -1,11 +1,11 @@
 #pragma once
 
+#include "printer/drawing/Canvas.h"
 #include "report/controls/QRControlTypes.h"
 #include "report/engine/QRGraphics.h"
 #include "report/engine/QRPrintable.h"
 
 #include <QFont>
-#include <QFontMetrics>
 #include <QStringList>
 
 #include <functional>
@@ -113,6 +113,8 @@ private:
     void fontChanged();
     void followParentFont();
     const QFont &qfont();
+    /// The font's advances on the report's reference device.
+    canvas::TextAdvances &referenceAdvances();
     /// The printer canvas's height of "W" in native units, and the canvas's metrics for drawing lines.
     const CanvasMetrics &canvasMetrics(const TQRPrinter &printer, const QPainter *canvas);
     void drawLine(QPainter &canvas, const TQRPrinter &printer, const QString &line, double origin, double width,
@@ -133,14 +135,14 @@ private:
 
     // Cached measuring: the font as Qt draws it, its metrics on the reference device and on the printer canvas.
     std::optional<QFont> m_qfont;
-    std::optional<QFontMetrics> m_referenceMetrics;
+    std::optional<canvas::TextAdvances> m_referenceAdvances;
     struct CanvasMetrics {
         double dpiX = 0;
         double dpiY = 0;
         double pixelsPerUnitY = 0;
         /// Line height in native units.
         double lineHeight = 0;
-        std::optional<QFontMetricsF> metrics;
+        std::optional<canvas::TextAdvances> advances;
     };
     CanvasMetrics m_canvasMetrics;
 };

@@ -100,6 +100,10 @@ QFont TQRFont::ToQFont() const {
     font.setItalic(m_style.testFlag(TFontStyle::fsItalic));
     font.setUnderline(m_style.testFlag(TFontStyle::fsUnderline));
     font.setStrikeOut(m_style.testFlag(TFontStyle::fsStrikeOut));
+    // Each character at its own advance, as a page recording places it: a text measures what it draws, and
+    // measuring costs no shaping. Scripts that need shaping are shaped still.
+    font.setKerning(false);
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 

@@ -93,6 +93,19 @@ TEST(LabelLines, NoWidthStillEndsWithEmptyLines) {
     EXPECT_LE(ruler.calls, 3 * 2000);
 }
 
+TEST(LabelLines, AParagraphThatFitsIsMeasuredOnce) {
+    // The common case of a report field: one measure per paragraph, whatever its words.
+    Ruler ruler;
+    EXPECT_EQ(BuildLines(QStringLiteral("Row 961 col 1 text\r\nsecond - line"), LineBreaking{200, false, true},
+                         ruler.function()),
+              (QStringList{"Row 961 col 1 text", "second - line"}));
+    EXPECT_EQ(ruler.calls, 2);
+    // One pixel short of the whole, the words break as before.
+    Ruler tight;
+    EXPECT_EQ(BuildLines(QStringLiteral("one two three"), LineBreaking{129, false, true}, tight.function()),
+              (QStringList{"one two ", "three"}));
+}
+
 TEST(LabelLines, AHugeWordCostsOnlyWhatFits) {
     const QString word(100000, QLatin1Char('x'));
     for (const QString &text : {word, QStringLiteral("ab ") + word}) {

@@ -1,6 +1,9 @@
 // Lengths held in 0.1 mm and read in the report's units; the page and its paper rules.
 #include "EngineTestSupport.h"
 
+#include <QFontMetricsF>
+#include <QImage>
+
 #include <gtest/gtest.h>
 
 TEST(Units, PixelsAtNinetySixDotsPerInch) {
@@ -187,4 +190,23 @@ TEST(Units, ScreenDensityIsAChoiceNotAMeasurement) {
         EXPECT_EQ(f.report->Font()->Height(), -rnd(10 * 120 / 72.0));
     }
     SetScreenPixelsPerInch(96);
+}
+
+TEST(Units, ReportTextMeasuresCharacterByCharacter) {
+    // A page recording places every character at its own advance; a report font measures the same, so a
+    // label's measured width is the one it draws (pairs that a font would kern included).
+    TQRFont font;
+    font.SetName(QStringLiteral("Arial"));
+    font.SetSize(8);
+    QImage device(1, 1, QImage::Format_ARGB32);
+    device.setDotsPerMeterX(3780);
+    device.setDotsPerMeterY(3780);
+    const QFontMetricsF metrics(font.ToQFont(), &device);
+    for (const QString &text :
+         {QStringLiteral("AVATAR WAVE"), QStringLiteral("Yes, To. LT"), QStringLiteral("office")}) {
+        double sum = 0;
+        for (const QChar c : text)
+            sum += metrics.horizontalAdvance(c);
+        EXPECT_DOUBLE_EQ(metrics.horizontalAdvance(text), sum) << text.toStdString();
+    }
 }
