@@ -259,6 +259,30 @@ bool TQRCompositeReport::runReports(TQRExportFilter *filter) {
     return true;
 }
 
+void TQRCompositeReport::runJob(TQRPrinter &printer, TQRExportFilter *filter) {
+    applySettings(printer);
+    if (filter)
+        printer.SetOutputTarget(otPageStore); // an export draws on the printer's first page
+    printer.BeginDoc();
+    const QPointer<TQRPrinter> job = &printer; // a preview closing meanwhile may take it
+    bool completed = false;
+    try {
+        if (filter)
+            printer.NewPage();
+        completed = runReports(filter);
+    } catch (...) {
+        if (job && job->State() == psBusy)
+            job->AbortDoc();
+        throw;
+    }
+    if (job && job->State() == psBusy) {
+        if (completed)
+            job->EndDoc();
+        else
+            job->AbortDoc();
+    }
+}
+
 void TQRCompositeReport::Generate() {
     if (m_generating)
         return;
@@ -267,23 +291,7 @@ void TQRCompositeReport::Generate() {
         TQRPrinter *printer = Printer;
         if (!printer)
             throw EQRError(QStringLiteral("QRPrinter not ready"));
-        applySettings(*printer);
-        printer->BeginDoc();
-        const QPointer<TQRPrinter> job = printer;
-        bool completed = false;
-        try {
-            completed = runReports(nullptr);
-        } catch (...) {
-            if (job && job->State() == psBusy)
-                job->AbortDoc();
-            throw;
-        }
-        if (job && job->State() == psBusy) {
-            if (completed)
-                job->EndDoc();
-            else
-                job->AbortDoc();
-        }
+        runJob(*printer, nullptr);
     }
     if (OnFinished)
         OnFinished(this);
@@ -304,26 +312,8 @@ void TQRCompositeReport::ExportToFilter(TQRExportFilter &filter) {
     } restore{*this, remembered};
     collectReports();
     printer->SelectPrinter(m_printerSettings->PrinterIndex());
-    if (!m_reports.isEmpty()) {
-        applySettings(*printer);
-        printer->SetOutputTarget(otPageStore);
-        printer->BeginDoc();
-        bool completed = false;
-        try {
-            printer->NewPage();
-            completed = runReports(&filter);
-        } catch (...) {
-            if (printer->State() == psBusy)
-                printer->AbortDoc();
-            throw;
-        }
-        if (printer->State() == psBusy) {
-            if (completed)
-                printer->EndDoc();
-            else
-                printer->AbortDoc();
-        }
-    }
+    if (!m_reports.isEmpty())
+        runJob(*printer, &filter);
     if (OnFinished)
         OnFinished(this);
 }

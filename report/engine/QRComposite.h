@@ -107,6 +107,9 @@ private:
     /// The report loop from the running position at the top of a page that is not there yet (page 0); with a
     /// filter each report exports through it. Returns false when a report was cancelled.
     bool runReports(TQRExportFilter *filter);
+    /// Begins the document on the job printer, runs the loop and ends it: completed, or aborted after a cancel
+    /// or an error.
+    void runJob(TQRPrinter &printer, TQRExportFilter *filter);
     /// A printer for a job of the first report's paper, owned by `owner`.
     TQRPrinter *jobPrinter(TCustomDezirUzu &first, TQROutputTarget target, QObject *owner);
     void cancelCurrent();
