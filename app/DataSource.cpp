@@ -2,14 +2,9 @@
 
 #include "app/DepthColours.h"
 #include "store/DataSet.h"
-#include "store/DatabaseError.h"
+#include "store/HelpData.h"
 
 #include <QBrush>
-#include <QFocusEvent>
-#include <QIntValidator>
-#include <QLocale>
-
-#include <limits>
 
 TDataSource::TDataSource(TDataSet *dataSet, QObject *parent) : QAbstractTableModel(parent), m_dataSet(dataSet) {
     connect(dataSet, &TDataSet::rowsChanged, this, [this] {
@@ -43,7 +38,7 @@ void TDataSource::rebuildColumns() {
     for (TField *f : m_dataSet->Fields()) {
         if (f->Visible())
             m_columns << f->Index();
-        if (f->FieldName().compare(QLatin1String("MELYSEG"), Qt::CaseInsensitive) == 0)
+        if (f->FieldName().compare(HelpData::MELYSEG, Qt::CaseInsensitive) == 0)
             m_depthField = f->Index();
     }
 }
@@ -122,107 +117,5 @@ QVariant TDataSource::headerData(int section, Qt::Orientation orientation, int r
         return QStringLiteral("*");
     default:
         return QStringLiteral("\u25B6");
-    }
-}
-
-// ---- TDBEdit ----
-
-TDBEdit::TDBEdit(QWidget *parent) : QLineEdit(parent) {
-    connect(this, &QLineEdit::textEdited, this, &TDBEdit::userEdited);
-}
-
-void TDBEdit::bind(TDataSet *dataSet, const QString &fieldName) {
-    m_dataSet = dataSet;
-    m_fieldName = fieldName;
-    connect(dataSet, &TDataSet::currentChanged, this, &TDBEdit::load);
-    connect(dataSet, &TDataSet::rowsChanged, this, &TDBEdit::load);
-    connect(dataSet, &TDataSet::stateChanged, this, &TDBEdit::load);
-    connect(dataSet, &TDataSet::fieldChanged, this, [this](int index) {
-        const TField *f = field();
-        if (f && f->Index() == index)
-            load();
-    });
-    connect(dataSet, &TDataSet::updateRecord, this, &TDBEdit::write);
-    load();
-}
-
-// The field exists once the data set is open: its width bounds the text, an integer field takes digits only.
-void TDBEdit::applyFieldRules() {
-    const TField *f = field();
-    if (m_rulesApplied || !f)
-        return;
-    m_rulesApplied = true;
-    if (f->Size() > 0)
-        setMaxLength(f->Size());
-    if (isIntegerType(f->DataType())) {
-        auto *v = new QIntValidator(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), this);
-        v->setLocale(QLocale::c());
-        setValidator(v);
-    }
-}
-
-TField *TDBEdit::field() const {
-    return m_dataSet ? m_dataSet->FindField(m_fieldName) : nullptr;
-}
-
-void TDBEdit::load() {
-    if (m_loading)
-        return;
-    applyFieldRules();
-    const TField *f = field();
-    // A text the user is typing stays until it is written or the row is left.
-    if (m_modified && m_dataSet && (m_dataSet->State() == dsEdit || m_dataSet->State() == dsInsert))
-        return;
-    m_modified = false;
-    const QString text = f && m_dataSet->Active() ? f->AsString() : QString();
-    if (text != this->text())
-        setText(text);
-}
-
-void TDBEdit::write() {
-    if (!m_modified || !m_dataSet)
-        return;
-    TField *f = field();
-    if (!f)
-        return;
-    m_loading = true;
-    try {
-        f->SetAsString(text());
-    } catch (...) {
-        m_loading = false;
-        throw;
-    }
-    m_loading = false;
-    m_modified = false;
-}
-
-void TDBEdit::userEdited() {
-    if (!m_dataSet || !m_dataSet->Active())
-        return;
-    m_loading = true;
-    try {
-        if (m_dataSet->State() == dsBrowse)
-            m_dataSet->Edit();
-        m_loading = false;
-    } catch (const EDatabaseError &e) {
-        m_loading = false;
-        if (OnError)
-            OnError(e.message());
-        load();
-        return;
-    }
-    m_modified = true;
-}
-
-void TDBEdit::focusOutEvent(QFocusEvent *event) {
-    QLineEdit::focusOutEvent(event);
-    // Only leaving for another control writes the field: a message box or another window taking the focus
-    // leaves the typed text as it is.
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
-        return;
-    // A text the field refuses stays pending: the post or the move that stores the row reports it, once.
-    try {
-        write();
-    } catch (const EDatabaseError &) {
     }
 }

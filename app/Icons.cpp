@@ -4,7 +4,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace Icons {
+namespace icons {
 
 namespace {
 
@@ -80,4 +80,4 @@ QIcon printIcon() {
     });
 }
 
-} // namespace Icons
+} // namespace icons

@@ -3,11 +3,11 @@
 #include <QIcon>
 
 /// The small pictures of the tool buttons, drawn in code so the program carries no picture files.
-namespace Icons {
+namespace icons {
 QIcon deleteIcon();
 QIcon cancelIcon();
 QIcon insertIcon();
 QIcon postIcon();
 QIcon openIcon();
 QIcon printIcon();
-} // namespace Icons
+} // namespace icons

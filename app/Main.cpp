@@ -1,11 +1,13 @@
 #include "app/Main.h"
 
+#include "app/DBEdit.h"
 #include "app/DataSource.h"
 #include "app/HtmlView.h"
 #include "app/Icons.h"
 #include "app/WidgetDialogs.h"
+#include "help/HelpEditor.h"
 #include "store/DatabaseError.h"
-#include "store/HelpEditor.h"
+#include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
@@ -109,6 +111,9 @@ TFormEdit::TFormEdit(QWidget *parent, Dialogs *dialogs) : QMainWindow(parent) {
 }
 
 TFormEdit::~TFormEdit() {
+    // The viewer's connection closes first, so the editor's, closing last, leaves the help set's files whole
+    // and without side files.
+    delete FormTavik.data();
     // Close the table while the window is still whole: nothing may call back into a half-destroyed window.
     qApp->removeEventFilter(this);
     DBGrid1->disconnect(this);
@@ -139,43 +144,32 @@ void TFormEdit::FormCreate() {
     editor->ShowCurrentDepth();
     WebBrowser1->navigate(editor->CurrentPage());
     selectGridRow(store->TableHelp->DisplayCurrentRow());
+    // Said once; every command that would change it says it again.
+    if (store->ReadOnly())
+        m_dialogs->plainMessage(HelpEditor::ReadOnlyText);
 }
 
-void TFormEdit::buildLayout() {
-    auto *menu = menuBar();
-    QMenu *file = menu->addMenu(QStringLiteral("File"));
-    QAction *quit = file->addAction(QStringLiteral("Kilépés"));
-    connect(quit, &QAction::triggered, this, &QWidget::close);
-    menu->addMenu(QStringLiteral("Segítség"));
-
-    auto *central = new QWidget(this);
-    auto *outer = new QVBoxLayout(central);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-
-    auto *top = new QWidget(central);
-    top->setObjectName(QStringLiteral("PanelTop"));
-    top->setFixedHeight(kTopHeight);
-    auto *topLayout = new QVBoxLayout(top);
-    topLayout->setContentsMargins(2, 2, 2, 2);
-    topLayout->setSpacing(2);
-
+// The command buttons above the grid.
+QHBoxLayout *TFormEdit::buildToolStrip(QWidget *top) {
     auto *strip = new QHBoxLayout();
     strip->setSpacing(2);
     SpeedButtonDelete3 = toolButton(top, QStringLiteral("SpeedButtonDelete3"), QStringLiteral("Törlés <Delete>"),
-                                    Icons::deleteIcon(), false);
+                                    icons::deleteIcon(), false);
     SpeedButtonCancel3 = toolButton(top, QStringLiteral("SpeedButtonCancel3"), QStringLiteral("Mégsem <Esc>"),
-                                    Icons::cancelIcon(), false);
+                                    icons::cancelIcon(), false);
     SpeedButtonInsert3 = toolButton(top, QStringLiteral("SpeedButtonInsert3"), QStringLiteral("Új <Insert>"),
-                                    Icons::insertIcon(), false);
+                                    icons::insertIcon(), false);
     SpeedButtonPost3 =
-        toolButton(top, QStringLiteral("SpeedButtonPost3"), QStringLiteral("Rögzítés <F2>"), Icons::postIcon(), false);
+        toolButton(top, QStringLiteral("SpeedButtonPost3"), QStringLiteral("Rögzítés <F2>"), icons::postIcon(), false);
     SpeedButton1 = toolButton(top, QStringLiteral("SpeedButton1"), QStringLiteral("Help teszt"), QIcon(), true);
     for (QToolButton *b : {SpeedButtonDelete3, SpeedButtonCancel3, SpeedButtonInsert3, SpeedButtonPost3, SpeedButton1})
         strip->addWidget(b);
     strip->addStretch();
-    topLayout->addLayout(strip);
+    return strip;
+}
 
+// The grid of topics, coloured by depth; a row chosen in it becomes the current topic.
+void TFormEdit::buildGrid(QWidget *top) {
     DBGrid1 = new QTableView(top);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setModel(DataSourceHelp);
@@ -192,13 +186,15 @@ void TFormEdit::buildLayout() {
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->verticalHeader()->setDefaultSectionSize(17);
     DBGrid1->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    topLayout->addWidget(DBGrid1, 1);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (!m_syncing && current.isValid())
                     gridRowChosen(current.row());
             });
+}
 
+// The current topic's fields, its depth and its page.
+void TFormEdit::buildEditGroup(QWidget *top) {
     GroupBox1 = new QGroupBox(QStringLiteral("Adatok szerkesztése "), top);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setFixedHeight(122);
@@ -211,21 +207,21 @@ void TFormEdit::buildLayout() {
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return l;
     };
-    auto edit = [this](const char *name, const char *field) {
+    auto edit = [this](const char *name, const QString &field) {
         auto *e = new TDBEdit(GroupBox1);
         e->setObjectName(QString::fromLatin1(name));
-        e->bind(store->TableHelp, QString::fromLatin1(field));
+        e->bind(store->TableHelp, field);
         e->OnError = [this](const QString &text) { m_dialogs->error(text); };
         return e;
     };
-    DBEdit1 = edit("DBEdit1", "TEMAKOR");
-    DBEdit2 = edit("DBEdit2", "WORDS");
-    DBEdit3 = edit("DBEdit3", "HELPCONTEXT");
-    DBEdit4 = edit("DBEdit4", "HELPHTML");
+    DBEdit1 = edit("DBEdit1", HelpData::TEMAKOR);
+    DBEdit2 = edit("DBEdit2", HelpData::WORDS);
+    DBEdit3 = edit("DBEdit3", HelpData::HELPCONTEXT);
+    DBEdit4 = edit("DBEdit4", HelpData::HELPHTML);
     DBEdit3->setFixedWidth(110);
     DBEdit4->setFixedWidth(200);
 
-    SpeedButton3 = toolButton(GroupBox1, QStringLiteral("SpeedButton3"), QString(), Icons::openIcon(), false);
+    SpeedButton3 = toolButton(GroupBox1, QStringLiteral("SpeedButton3"), QString(), icons::openIcon(), false);
     SpeedButton3->setToolButtonStyle(Qt::ToolButtonIconOnly);
     SpeedButton3->setFixedSize(22, 20);
     SpeedButton2 =
@@ -254,6 +250,31 @@ void TFormEdit::buildLayout() {
     grid->addWidget(SpeedButton2, 3, 3, 1, 3, Qt::AlignRight);
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(5, 0);
+}
+
+void TFormEdit::buildLayout() {
+    auto *menu = menuBar();
+    QMenu *file = menu->addMenu(QStringLiteral("File"));
+    QAction *quit = file->addAction(QStringLiteral("Kilépés"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    menu->addMenu(QStringLiteral("Segítség"));
+
+    auto *central = new QWidget(this);
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto *top = new QWidget(central);
+    top->setObjectName(QStringLiteral("PanelTop"));
+    top->setFixedHeight(kTopHeight);
+    auto *topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(2, 2, 2, 2);
+    topLayout->setSpacing(2);
+
+    topLayout->addLayout(buildToolStrip(top));
+    buildGrid(top);
+    topLayout->addWidget(DBGrid1, 1);
+    buildEditGroup(top);
     topLayout->addWidget(GroupBox1);
     outer->addWidget(top);
 
@@ -315,18 +336,26 @@ void TFormEdit::SpeedButton3Click() {
     run([this] { editor->ChoosePage(); });
 }
 
-// What was typed is not lost by closing: the pending row is stored first. A row that cannot be stored keeps
-// the window open, with the engine's text.
+// What was typed is not lost by closing: the pending row is stored first. When it cannot be stored the user
+// decides: drop it and close, or stay with the row still pending.
 void TFormEdit::closeEvent(QCloseEvent *event) {
-    try {
-        editor->StorePending();
-    } catch (const EDatabaseError &e) {
-        m_dialogs->error(e.message());
+    const QString why = editor->StorePending();
+    if (!why.isEmpty()) {
         selectGridRow(store->TableHelp->DisplayCurrentRow());
-        event->ignore();
-        return;
+        if (!m_dialogs->confirm(HelpEditor::EditingCaption, HelpEditor::DropPendingText.arg(why))) {
+            event->ignore();
+            return;
+        }
+        store->TableHelp->Cancel();
     }
     QMainWindow::closeEvent(event);
+}
+
+// Coming back to the window shows what other writers stored meanwhile.
+bool TFormEdit::event(QEvent *event) {
+    if (event->type() == QEvent::WindowActivate && editor)
+        run([this] { editor->Refresh(); });
+    return QMainWindow::event(event);
 }
 
 void TFormEdit::SpeedButton1Click() {
@@ -369,6 +398,9 @@ void TFormEdit::gridRowChosen(int row) {
     try {
         if (bookmark != 0)
             t->GotoBookmark(bookmark);
+    } catch (const EDatabaseConflict &conflict) {
+        m_moveFailed = true;
+        m_dialogs->message(HelpEditor::EditingCaption, editor->conflictText(conflict));
     } catch (const EDatabaseError &e) {
         m_moveFailed = true;
         m_dialogs->error(e.message());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -11,6 +12,7 @@ class HelpTopicStore;
 class HtmlView;
 class QCloseEvent;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QModelIndex;
 class QMouseEvent;
@@ -52,8 +54,8 @@ public:
     QLabel *PanelMelyseg = nullptr;
     HtmlView *WebBrowser1 = nullptr;
 
-    /// The help viewer "Help teszt" shows.
-    QWidget *FormTavik = nullptr;
+    /// The help viewer "Help teszt" shows; it goes with this window.
+    QPointer<QWidget> FormTavik;
 
     // Handlers
     void SpeedButtonDelete3Click();
@@ -67,11 +69,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate();
     void buildLayout();
+    QHBoxLayout *buildToolStrip(QWidget *top);
+    void buildGrid(QWidget *top);
+    void buildEditGroup(QWidget *top);
     /// Runs a command; an error of the data layer ends it with the engine's text in a message box.
     template <typename F> void run(F &&command);
     void gridRowChosen(int row);

@@ -4,10 +4,12 @@
 #include "app/HtmlView.h"
 #include "app/Icons.h"
 #include "app/WidgetDialogs.h"
+#include "help/ContentsTree.h"
+#include "help/HelpViewerStore.h"
 #include "manual/TavikPrint.h"
 #include "report/engine/QRComposite.h"
 #include "store/DatabaseError.h"
-#include "store/HelpViewer.h"
+#include "store/HelpData.h"
 #include "store/Query.h"
 #include "store/Table.h"
 
@@ -27,6 +29,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 TFormTavik::TFormTavik(QWidget *parent, Dialogs *dialogs) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("FormTavik"));
@@ -48,6 +51,12 @@ TFormTavik::TFormTavik(QWidget *parent, Dialogs *dialogs) : QWidget(parent, Qt::
     buildLayout();
     FormCreate();
     qApp->installEventFilter(this);
+    // Another window of the program taking the activation settles a box's return: the viewer's next activation
+    // is a real one again.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow *focus) {
+        if (focus && focus != windowHandle() && m_boxesOpen == 0)
+            m_backFromBox = false;
+    });
 }
 
 TFormTavik::~TFormTavik() {
@@ -77,7 +86,7 @@ void TFormTavik::buildLayout() {
     bar->setIconSize(QSize(16, 16));
     ToolButton2 = new QToolButton(bar);
     ToolButton2->setObjectName(QStringLiteral("ToolButton2"));
-    ToolButton2->setIcon(Icons::printIcon());
+    ToolButton2->setIcon(icons::printIcon());
     ToolButton2->setAutoRaise(true);
     ToolButton2->setFocusPolicy(Qt::NoFocus);
     bar->addWidget(ToolButton2);
@@ -180,8 +189,23 @@ template <typename F> void TFormTavik::run(F &&action) {
     try {
         action();
     } catch (const EDatabaseError &e) {
-        m_dialogs->error(e.message());
+        ownBox([&] { m_dialogs->error(e.message()); });
     }
+}
+
+// A box of the viewer's own hands the activation back when it closes, at once or a little later: until then the
+// viewer's activation is expected.
+template <typename F> void TFormTavik::ownBox(F &&show) {
+    ++m_boxesOpen;
+    try {
+        show();
+    } catch (...) {
+        --m_boxesOpen;
+        m_backFromBox = !isActiveWindow();
+        throw;
+    }
+    --m_boxesOpen;
+    m_backFromBox = !isActiveWindow();
 }
 
 void TFormTavik::showEvent(QShowEvent *event) {
@@ -196,9 +220,15 @@ void TFormTavik::hideEvent(QHideEvent *event) {
         FormHide();
 }
 
+// The activation a closing box of the viewer's own hands back is no return of the reader: the page, the search
+// and the open tree stay. Every other activation rebuilds.
 bool TFormTavik::event(QEvent *event) {
-    if (event->type() == QEvent::WindowActivate)
-        FormActivate();
+    if (event->type() == QEvent::WindowActivate) {
+        if (m_boxesOpen > 0 || m_backFromBox)
+            m_backFromBox = false;
+        else
+            FormActivate();
+    }
     return QWidget::event(event);
 }
 
@@ -274,12 +304,12 @@ void TFormTavik::DBGrid1CellClick() {
     run([this] {
         if (!store->QuerySearch->Active() || store->QuerySearch->IsEmpty())
             return;
-        showTopicOf(store->QuerySearch->FieldByName(QStringLiteral("TEMAKOR"))->AsString());
+        showTopicOf(store->QuerySearch->FieldByName(HelpData::TEMAKOR)->AsString());
     });
 }
 
 void TFormTavik::ToolButton2Click() {
-    m_dialogs->plainMessage(QStringLiteral("Jelenleg ez a funkció nem érhető el!"));
+    ownBox([this] { m_dialogs->plainMessage(QStringLiteral("Jelenleg ez a funkció nem érhető el!")); });
 }
 
 void TFormTavik::QRCompositeReport1AddReports(QObject *) {

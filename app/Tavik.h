@@ -73,7 +73,11 @@ private:
     void rebuildTree();
     void showTopicOf(const QString &title);
     template <typename F> void run(F &&action);
+    /// Shows one of the viewer's own boxes.
+    template <typename F> void ownBox(F &&show);
 
     std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs *m_dialogs;
+    int m_boxesOpen = 0;        // the viewer's own boxes being shown
+    bool m_backFromBox = false; // one closed, and the activation it hands back has not come yet
 };

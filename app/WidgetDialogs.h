@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Dialogs.h"
+#include "help/Dialogs.h"
 
 class QWidget;
 

@@ -4,9 +4,10 @@
 // plain SQL. Each row prints ours_ms, the baseline and ratio = ours / baseline.
 #include "app/DataSource.h"
 #include "app/Main.h"
+#include "bench/BenchSupport.h"
 #include "store/Database.h"
 #include "store/HelpData.h"
-#include "store/HelpEditor.h"
+#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
@@ -55,17 +56,6 @@ const QString &bigHelp() {
     }
     static const QString path = dir.path();
     return path;
-}
-
-double msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-void report(benchmark::State &state, double oursTotal, double baselineTotal) {
-    const double runs = double(state.iterations());
-    state.counters["ours_ms"] = oursTotal / runs;
-    state.counters["baseline_ms"] = baselineTotal / runs;
-    state.counters["ratio"] = baselineTotal > 0 ? oursTotal / baselineTotal : 0;
 }
 
 void exec(sqlite3 *db, const char *sql) {
@@ -157,7 +147,7 @@ void BM_OpenEditorWindow(benchmark::State &state) {
         state.ResumeTiming();
     }
     QDir::setCurrent(previous);
-    report(state, oursTotal, baselineTotal);
+    reportRatio(state, oursTotal, baselineTotal);
 }
 
 void BM_PostWithRenumber(benchmark::State &state) {
@@ -189,7 +179,7 @@ void BM_PostWithRenumber(benchmark::State &state) {
     }
     delete w;
     QDir::setCurrent(previous);
-    report(state, oursTotal, floorTotal);
+    reportRatio(state, oursTotal, floorTotal);
 }
 
 int countStatements(unsigned, void *counter, void *, void *) {
@@ -229,7 +219,7 @@ void BM_ScrollGrid(benchmark::State &state) {
     }
     state.counters["rows"] = w->DataSourceHelp->rowCount();
     state.counters["sql_statements"] = statements; // while scrolling: 0 = the table is never read again
-    report(state, oursTotal, baselineTotal);
+    reportRatio(state, oursTotal, baselineTotal);
     delete w;
     QDir::setCurrent(previous);
 }
@@ -241,11 +231,5 @@ BENCHMARK(BM_PostWithRenumber)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ScrollGrid)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchmarkMain<QApplication>(argc, argv);
 }

@@ -12,6 +12,7 @@
 #include "report/expr/Environment.h"
 #include "report/expr/Evaluator.h"
 
+#include "bench/BenchSupport.h"
 #include "store/DataSet.h"
 
 #include <QCoreApplication>
@@ -276,47 +277,45 @@ public:
 } // namespace
 
 int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    int status = 0;
-    const double move = reporter.nanoseconds.count("BM_RecordMove") ? reporter.nanoseconds["BM_RecordMove"] : 0;
-    std::printf("\nns per evaluation; \"net\" leaves out the record move (%.1f ns) that both sides pay\n", move);
-    std::printf("expression (QJSEngine fed by)                          ours ns   QJSEngine ns   ratio   net ratio\n");
-    const struct {
-        const char *label;
-        const char *ours;
-        const char *js;
-    } pairs[] = {
-        {"IF([Q.AMOUNT] > 100, [Q.AMOUNT] * 2, 0) + 1 (names)", "BM_Amount_Ours", "BM_Amount_QJSEngine"},
-        {"IF([Q.AMOUNT] > 100, [Q.AMOUNT] * 2, 0) + 1 (args)", "BM_Amount_Ours", "BM_Amount_QJSEngineArgs"},
-        {"([Q.AMOUNT] * 2 + [Q.QTY]) / 3 > 100 (names)", "BM_Numeric_Ours", "BM_Numeric_QJSEngine"},
-        {"'Page ' + STR(PAGENUMBER) (names)", "BM_Page_Ours", "BM_Page_QJSEngine"},
-        {"'Page ' + STR(PAGENUMBER) (args)", "BM_Page_Ours", "BM_Page_QJSEngineArgs"},
-    };
-    for (const auto &p : pairs) {
-        if (!reporter.nanoseconds.count(p.ours) || !reporter.nanoseconds.count(p.js))
-            continue;
-        const double ours = reporter.nanoseconds[p.ours];
-        const double js = reporter.nanoseconds[p.js];
-        const bool perRecord = std::string(p.ours) != "BM_Page_Ours";
-        const double net = perRecord ? (js - move) / (ours - move) : js / ours;
-        std::printf("%-52s %9.1f %14.1f %6.1fx %10.1fx\n", p.label, ours, js, js / ours, net);
-    }
-    for (const char *ours : {"BM_Amount_Ours", "BM_Page_Ours"})
-        if (reporter.allocations.count(ours))
-            std::printf("heap allocations per evaluation, %s: %.3f\n", ours, reporter.allocations[ours]);
-    // Numeric expressions without functions must not touch the heap.
-    if (reporter.allocations.count("BM_Numeric_Ours")) {
-        const double a = reporter.allocations["BM_Numeric_Ours"];
-        std::printf("heap allocations per evaluation of the numeric expression: %.3f\n", a);
-        if (a > 0) {
-            std::printf("FAIL: a numeric expression without functions allocates\n");
-            status = 1;
+    return benchmarkMain<QCoreApplication>(argc, argv, &reporter, [&] {
+        int status = 0;
+        const double move = reporter.nanoseconds.count("BM_RecordMove") ? reporter.nanoseconds["BM_RecordMove"] : 0;
+        std::printf("\nns per evaluation; \"net\" leaves out the record move (%.1f ns) that both sides pay\n", move);
+        std::printf(
+            "expression (QJSEngine fed by)                          ours ns   QJSEngine ns   ratio   net ratio\n");
+        const struct {
+            const char *label;
+            const char *ours;
+            const char *js;
+        } pairs[] = {
+            {"IF([Q.AMOUNT] > 100, [Q.AMOUNT] * 2, 0) + 1 (names)", "BM_Amount_Ours", "BM_Amount_QJSEngine"},
+            {"IF([Q.AMOUNT] > 100, [Q.AMOUNT] * 2, 0) + 1 (args)", "BM_Amount_Ours", "BM_Amount_QJSEngineArgs"},
+            {"([Q.AMOUNT] * 2 + [Q.QTY]) / 3 > 100 (names)", "BM_Numeric_Ours", "BM_Numeric_QJSEngine"},
+            {"'Page ' + STR(PAGENUMBER) (names)", "BM_Page_Ours", "BM_Page_QJSEngine"},
+            {"'Page ' + STR(PAGENUMBER) (args)", "BM_Page_Ours", "BM_Page_QJSEngineArgs"},
+        };
+        for (const auto &p : pairs) {
+            if (!reporter.nanoseconds.count(p.ours) || !reporter.nanoseconds.count(p.js))
+                continue;
+            const double ours = reporter.nanoseconds[p.ours];
+            const double js = reporter.nanoseconds[p.js];
+            const bool perRecord = std::string(p.ours) != "BM_Page_Ours";
+            const double net = perRecord ? (js - move) / (ours - move) : js / ours;
+            std::printf("%-52s %9.1f %14.1f %6.1fx %10.1fx\n", p.label, ours, js, js / ours, net);
         }
-    }
-    return status;
+        for (const char *ours : {"BM_Amount_Ours", "BM_Page_Ours"})
+            if (reporter.allocations.count(ours))
+                std::printf("heap allocations per evaluation, %s: %.3f\n", ours, reporter.allocations[ours]);
+        // Numeric expressions without functions must not touch the heap.
+        if (reporter.allocations.count("BM_Numeric_Ours")) {
+            const double a = reporter.allocations["BM_Numeric_Ours"];
+            std::printf("heap allocations per evaluation of the numeric expression: %.3f\n", a);
+            if (a > 0) {
+                std::printf("FAIL: a numeric expression without functions allocates\n");
+                status = 1;
+            }
+        }
+        return status;
+    });
 }

@@ -1,11 +1,12 @@
 // Page store figures: the splay coder against zlib level 6 on real page recordings, fetching pages of a
 // 10,000-page compressed report file, and recording and replaying a typical page against painting it
 // directly.
+#include "bench/BenchSupport.h"
 #include "printer/QRCompress.h"
 #include "printer/QRPageList.h"
 #include "printer/QRStream.h"
-#include "printer/SampleReport.h"
 #include "printer/drawing/Metafile.h"
+#include "printer/sample/SampleReport.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -25,10 +26,10 @@ namespace {
 constexpr int ReportPages = 10000;
 
 QByteArray pageBytes(int page) {
-    TMetafile recording(SampleReport::PageWidth, SampleReport::PageHeight, 96, 96);
+    TMetafile recording(samplereport::PageWidth, samplereport::PageHeight, 96, 96);
     {
         TMetafileCanvas canvas(recording);
-        SampleReport::paintPage(canvas.Painter(), page, ReportPages);
+        samplereport::paintPage(canvas.Painter(), page, ReportPages);
     }
     return recording.Bytes();
 }
@@ -106,7 +107,7 @@ struct Report {
     Report() {
         path = dir.filePath(QStringLiteral("big.qrp"));
         std::fprintf(stderr, "writing a %d-page compressed report ...\n", ReportPages);
-        SampleReport::write(path, ReportPages, true);
+        samplereport::write(path, ReportPages, true);
         list.LoadPages(path);
     }
 };
@@ -141,7 +142,7 @@ void BM_FetchPage(benchmark::State &state) {
 
 void BM_FetchAndReplay(benchmark::State &state) {
     TQRPageList &list = report().list;
-    QImage image(SampleReport::PageWidth, SampleReport::PageHeight, QImage::Format_RGB32);
+    QImage image(samplereport::PageWidth, samplereport::PageHeight, QImage::Format_RGB32);
     std::mt19937 random(9);
     for (auto _ : state) {
         auto recording = list.FetchPage(int(random() % ReportPages) + 1);
@@ -152,11 +153,11 @@ void BM_FetchAndReplay(benchmark::State &state) {
 }
 
 void BM_PaintDirect(benchmark::State &state) {
-    QImage image(SampleReport::PageWidth, SampleReport::PageHeight, QImage::Format_RGB32);
+    QImage image(samplereport::PageWidth, samplereport::PageHeight, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);
         QPainter painter(&image);
-        SampleReport::paintPage(painter, 4321, ReportPages);
+        samplereport::paintPage(painter, 4321, ReportPages);
     }
 }
 
@@ -168,7 +169,7 @@ void BM_RecordPage(benchmark::State &state) {
 void BM_ReplayPage(benchmark::State &state) {
     TMetafile recording;
     recording.LoadFromBytes(pageBytes(4321));
-    QImage image(SampleReport::PageWidth, SampleReport::PageHeight, QImage::Format_RGB32);
+    QImage image(samplereport::PageWidth, samplereport::PageHeight, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);
         QPainter painter(&image);
@@ -217,37 +218,34 @@ public:
 } // namespace
 
 int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    std::printf("\nsplay coder on %lld bytes of page recordings (goal: at least 30 MB/s both ways)\n",
-                static_cast<long long>(realPages().size()));
-    std::printf("  compress %.1f MB/s, zlib-6 %.1f MB/s (%.2fx); expand %.1f MB/s, zlib %.1f MB/s (%.2fx)\n",
-                collector.mbps("BM_SplayCompress"), collector.mbps("BM_ZlibCompress"),
-                collector.mbps("BM_SplayCompress") / std::max(1e-9, collector.mbps("BM_ZlibCompress")),
-                collector.mbps("BM_SplayExpand"), collector.mbps("BM_ZlibExpand"),
-                collector.mbps("BM_SplayExpand") / std::max(1e-9, collector.mbps("BM_ZlibExpand")));
-    std::printf("  size: splay %.3f of the input, zlib-6 %.3f (splay/zlib %.2f)\n",
-                collector.counter("BM_SplayCompress", "size_ratio"), collector.counter("BM_ZlibCompress", "size_ratio"),
-                collector.counter("BM_SplayCompress", "size_ratio") /
-                    std::max(1e-9, collector.counter("BM_ZlibCompress", "size_ratio")));
-    const double first = collector.ms("BM_FetchPage/page(0=last,-1=100random):1");
-    std::printf("%d-page compressed report (goal: any page fetched and replayed under 10 ms)\n", ReportPages);
-    const double random = collector.ms("BM_FetchPage/page(0=last,-1=100random):-1") / 100;
-    std::printf("  load %.2f ms; fetch page 1 %.3f ms, last %.3f ms (%.2fx page 1), 100 random %.3f ms each "
-                "(%.2fx page 1)\n",
-                collector.ms("BM_LoadReport"), first, collector.ms("BM_FetchPage/page(0=last,-1=100random):0"),
-                collector.ms("BM_FetchPage/page(0=last,-1=100random):0") / std::max(1e-9, first), random,
-                random / std::max(1e-9, first));
-    std::printf("  fetch and replay a random page %.2f ms (processor time %.2f ms)\n",
-                collector.ms("BM_FetchAndReplay"), collector.cpuMs("BM_FetchAndReplay"));
-    const double direct = collector.ms("BM_PaintDirect");
-    std::printf("typical text page: painted directly %.2f ms; recorded %.2f ms (%.2fx); replayed %.2f ms (%.2fx)\n",
-                direct, collector.ms("BM_RecordPage"), collector.ms("BM_RecordPage") / std::max(1e-9, direct),
-                collector.ms("BM_ReplayPage"), collector.ms("BM_ReplayPage") / std::max(1e-9, direct));
-    benchmark::Shutdown();
-    return 0;
+    return benchmarkMain<QGuiApplication>(argc, argv, &collector, [&] {
+        std::printf("\nsplay coder on %lld bytes of page recordings (goal: at least 30 MB/s both ways)\n",
+                    static_cast<long long>(realPages().size()));
+        std::printf("  compress %.1f MB/s, zlib-6 %.1f MB/s (%.2fx); expand %.1f MB/s, zlib %.1f MB/s (%.2fx)\n",
+                    collector.mbps("BM_SplayCompress"), collector.mbps("BM_ZlibCompress"),
+                    collector.mbps("BM_SplayCompress") / std::max(1e-9, collector.mbps("BM_ZlibCompress")),
+                    collector.mbps("BM_SplayExpand"), collector.mbps("BM_ZlibExpand"),
+                    collector.mbps("BM_SplayExpand") / std::max(1e-9, collector.mbps("BM_ZlibExpand")));
+        std::printf("  size: splay %.3f of the input, zlib-6 %.3f (splay/zlib %.2f)\n",
+                    collector.counter("BM_SplayCompress", "size_ratio"),
+                    collector.counter("BM_ZlibCompress", "size_ratio"),
+                    collector.counter("BM_SplayCompress", "size_ratio") /
+                        std::max(1e-9, collector.counter("BM_ZlibCompress", "size_ratio")));
+        const double first = collector.ms("BM_FetchPage/page(0=last,-1=100random):1");
+        std::printf("%d-page compressed report (goal: any page fetched and replayed under 10 ms)\n", ReportPages);
+        const double random = collector.ms("BM_FetchPage/page(0=last,-1=100random):-1") / 100;
+        std::printf("  load %.2f ms; fetch page 1 %.3f ms, last %.3f ms (%.2fx page 1), 100 random %.3f ms each "
+                    "(%.2fx page 1)\n",
+                    collector.ms("BM_LoadReport"), first, collector.ms("BM_FetchPage/page(0=last,-1=100random):0"),
+                    collector.ms("BM_FetchPage/page(0=last,-1=100random):0") / std::max(1e-9, first), random,
+                    random / std::max(1e-9, first));
+        std::printf("  fetch and replay a random page %.2f ms (processor time %.2f ms)\n",
+                    collector.ms("BM_FetchAndReplay"), collector.cpuMs("BM_FetchAndReplay"));
+        const double direct = collector.ms("BM_PaintDirect");
+        std::printf("typical text page: painted directly %.2f ms; recorded %.2f ms (%.2fx); replayed %.2f ms (%.2fx)\n",
+                    direct, collector.ms("BM_RecordPage"), collector.ms("BM_RecordPage") / std::max(1e-9, direct),
+                    collector.ms("BM_ReplayPage"), collector.ms("BM_ReplayPage") / std::max(1e-9, direct));
+        return 0;
+    });
 }

@@ -4,7 +4,7 @@
 // same size), and the same window on a 10-page file.
 #include "printer/QRPageList.h"
 #include "printer/QRPrinter.h"
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 #include "printer/drawing/Metafile.h"
 #include "printer/preview/QRPrev.h"
 #include "printer/preview/QRPreview.h"
@@ -32,9 +32,9 @@ struct Files {
     QString small = dir.filePath(QStringLiteral("small.qrp"));
     Files() {
         std::fprintf(stderr, "writing %d-page report files ...\n", ReportPages);
-        SampleReport::write(big, ReportPages, false);
-        SampleReport::write(bigCompressed, ReportPages, true);
-        SampleReport::write(small, 10, false);
+        samplereport::write(big, ReportPages, false);
+        samplereport::write(bigCompressed, ReportPages, true);
+        samplereport::write(small, 10, false);
     }
 };
 

@@ -1,5 +1,6 @@
 // The outline passes over large help tables, against the floor of one transaction that writes the same final
 // values with plain SQL. Each row prints the pass time, the floor (floor_ms) and pass / floor (ratio).
+#include "bench/BenchSupport.h"
 #include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
@@ -237,9 +238,5 @@ BENCHMARK(BM_PostNewTopic)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_DeleteWithReparenting)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchmarkMain<QCoreApplication>(argc, argv);
 }

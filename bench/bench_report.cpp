@@ -3,6 +3,8 @@
 // written, to PDF (`tavik report pdf`) and to the page store (`tavik report run`). Each run's wall time and
 // peak resident memory are measured on the child process; the baseline beside them is the same process doing
 // only the load (definition read, query opened, one label broken into lines: `tavik report lines`).
+#include "bench/BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -304,11 +306,6 @@ int summary() {
 } // namespace
 
 int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     registerBenchmarks();
-    benchmark::RunSpecifiedBenchmarks();
-    const int status = summary();
-    benchmark::Shutdown();
-    return status;
+    return benchmarkMain<QCoreApplication>(argc, argv, nullptr, summary);
 }

@@ -2,9 +2,11 @@
 // (100,000 topics) and opening the window (10,000 topics), each beside a baseline measured in the same run.
 // Each row prints ours_ms, the baseline and ratio = ours / baseline.
 #include "app/Tavik.h"
+#include "bench/BenchSupport.h"
 #include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
-#include "store/HelpViewer.h"
+#include "help/ContentsTree.h"
+#include "help/HelpViewerStore.h"
 #include "store/Query.h"
 #include "store/Table.h"
 
@@ -63,17 +65,6 @@ const QString &help100k() {
     return path;
 }
 
-double msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-void report(benchmark::State &state, const char *baselineName, double oursTotal, double baselineTotal) {
-    const double runs = double(state.iterations());
-    state.counters["ours_ms"] = oursTotal / runs;
-    state.counters[baselineName] = baselineTotal / runs;
-    state.counters["ratio"] = baselineTotal > 0 ? oursTotal / baselineTotal : 0;
-}
-
 void BM_TreeBuild10k(benchmark::State &state) {
     HelpViewerStore viewer;
     viewer.setStartDir(help10k());
@@ -111,7 +102,7 @@ void BM_TreeBuild10k(benchmark::State &state) {
         state.ResumeTiming();
     }
     state.counters["nodes"] = viewer.TableTV->RecordCount();
-    report(state, "flat_list_ms", ours, baseline);
+    reportRatio(state, ours, baseline, "flat_list_ms");
 }
 
 void BM_Search100k(benchmark::State &state) {
@@ -141,7 +132,7 @@ void BM_Search100k(benchmark::State &state) {
     sqlite3_close(raw);
     state.counters["topics"] = viewer.TableTV->RecordCount();
     state.counters["titles_found"] = found;
-    report(state, "raw_sql_ms", ours, baseline);
+    reportRatio(state, ours, baseline, "raw_sql_ms");
 }
 
 void BM_OpenViewer10k(benchmark::State &state) {
@@ -167,7 +158,7 @@ void BM_OpenViewer10k(benchmark::State &state) {
         state.ResumeTiming();
     }
     QDir::setCurrent(previous);
-    report(state, "table_only_ms", ours, baseline);
+    reportRatio(state, ours, baseline, "table_only_ms");
 }
 
 } // namespace
@@ -177,11 +168,5 @@ BENCHMARK(BM_Search100k)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_OpenViewer10k)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchmarkMain<QApplication>(argc, argv);
 }

@@ -26,7 +26,9 @@ void out(const QString &line) {
     std::fputc('\n', stdout);
 }
 
-void outRaw(const QByteArray &bytes) { std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout); }
+void outRaw(const QByteArray &bytes) {
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
 
 void err(const QString &line) {
     QString one = line;

@@ -1,8 +1,11 @@
 // Verbs that run the editor's commands on a help folder: insert, edit, delete.
 #include "cli/Cli.h"
 
-#include "store/Dialogs.h"
-#include "store/HelpEditor.h"
+#include "help/Dialogs.h"
+#include "help/HelpEditor.h"
+#include "help/HelpPages.h"
+#include "help/TopicText.h"
+#include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
@@ -25,7 +28,8 @@ public:
 };
 
 struct Session {
-    explicit Session(const QString &dir) : startDir(QFileInfo(dir).absoluteFilePath()), editor(&store, &dialogs, startDir) {
+    explicit Session(const QString &dir)
+        : startDir(QFileInfo(dir).absoluteFilePath()), editor(&store, &dialogs, startDir) {
         helpFolder(dir);
         store.open(startDir);
     }
@@ -34,7 +38,7 @@ struct Session {
         const int kod = kodText.toInt(&ok);
         if (!ok)
             throw CliError(QStringLiteral("'%1' is not a topic key").arg(kodText));
-        if (!store.TableHelp->Locate(QStringLiteral("KOD"), kod))
+        if (!store.TableHelp->Locate(HelpData::KOD, kod))
             throw CliError(QStringLiteral("no topic with key %1").arg(kod));
     }
     void refuseIfRefused() const {
@@ -45,11 +49,11 @@ struct Session {
     void fill(const Args &args) {
         TTable *t = store.TableHelp;
         if (args.has(QStringLiteral("title")))
-            t->FieldByName(QStringLiteral("TEMAKOR"))->SetAsString(args.value(QStringLiteral("title")));
+            t->FieldByName(HelpData::TEMAKOR)->SetAsString(args.value(QStringLiteral("title")));
         if (args.has(QStringLiteral("words")))
-            t->FieldByName(QStringLiteral("WORDS"))->SetAsString(args.value(QStringLiteral("words")));
+            t->FieldByName(HelpData::WORDS)->SetAsString(args.value(QStringLiteral("words")));
         if (args.has(QStringLiteral("context")))
-            t->FieldByName(QStringLiteral("HELPCONTEXT"))->SetAsString(args.value(QStringLiteral("context")));
+            t->FieldByName(HelpData::HELPCONTEXT)->SetAsString(args.value(QStringLiteral("context")));
         if (args.has(QStringLiteral("page")))
             editor.SetPage(args.value(QStringLiteral("page")));
     }
@@ -63,12 +67,33 @@ struct Session {
 const QStringList kFieldOptions = {QStringLiteral("title"), QStringLiteral("words"), QStringLiteral("context"),
                                    QStringLiteral("page")};
 
+// A value the field cannot hold as given is refused before the table is touched: cut to the width, a title
+// would lose its end without a word; a TAB or a line break would break the one-line outline and tree.
+void checkValues(const Args &args) {
+    const struct {
+        const char *option;
+        const QString &field;
+    } texts[] = {{"title", HelpData::TEMAKOR}, {"words", HelpData::WORDS}, {"page", HelpData::HELPHTML}};
+    for (const auto &t : texts) {
+        const QString option = QString::fromLatin1(t.option);
+        if (!args.has(option))
+            continue;
+        QString value = args.value(option);
+        if (option == QLatin1String("page"))
+            value = helppages::pageName(value); // only the name is stored
+        const QString problem = topictext::problemWith(t.field, value);
+        if (!problem.isEmpty())
+            throw CliError(QStringLiteral("--%1: %2").arg(option, problem));
+    }
+}
+
 int insertVerb(const QStringList &argv) {
     const Args args(argv, {QStringLiteral("top")}, QStringList(kFieldOptions) << QStringLiteral("under"));
     const char *usage = "insert DIR (--under KOD | --top) --title T [--words W] [--context N] [--page FILE]";
     args.expectPositional(1, 1, usage);
     if (args.flag(QStringLiteral("top")) == args.has(QStringLiteral("under")) || !args.has(QStringLiteral("title")))
         throw CliError(QStringLiteral("usage: tavik %1").arg(QString::fromUtf8(usage)));
+    checkValues(args);
     Session s(args.positional(0, "DIR"));
     if (args.has(QStringLiteral("under")))
         s.locate(args.value(QStringLiteral("under")));
@@ -76,31 +101,34 @@ int insertVerb(const QStringList &argv) {
         s.refuseIfRefused();
     if (args.flag(QStringLiteral("top")))
         s.editor.MakeTopLevel();
-    const int kod = s.store.TableHelp->FieldByName(QStringLiteral("KOD"))->AsInteger();
     try {
         s.fill(args);
     } catch (...) {
         s.editor.Cancel();
         throw;
     }
-    s.editor.Post();
-    out(QString::number(kod));
+    if (!s.editor.Post())
+        s.refuseIfRefused();
+    out(QString::number(s.store.TableHelp->FieldByName(HelpData::KOD)->AsInteger()));
     return 0;
 }
 
 int editVerb(const QStringList &argv) {
     const Args args(argv, {}, kFieldOptions);
     args.expectPositional(2, 2, "edit DIR KOD [--title T] [--words W] [--context N] [--page FILE]");
+    checkValues(args);
     Session s(args.positional(0, "DIR"));
     s.locate(args.positional(1, "KOD"));
-    s.store.TableHelp->Edit();
+    if (!s.editor.BeginEdit())
+        s.refuseIfRefused();
     try {
         s.fill(args);
     } catch (...) {
         s.editor.Cancel();
         throw;
     }
-    s.editor.Post();
+    if (!s.editor.Post())
+        s.refuseIfRefused();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "report/expr/Environment.h"
 #include "report/expr/Evaluator.h"
 #include "store/Database.h"
+#include "store/DatabaseError.h"
 #include "store/Query.h"
 
 #include <QFileInfo>
@@ -32,6 +33,22 @@ void attachReadOnly(TDatabase &database, const QFileInfo &file) {
                       .arg(QString(uri).replace(QLatin1Char('\''), QLatin1String("''"))));
 }
 
+// Opens the query over the file. The connection's own faults (not a database, a statement it cannot read)
+// name its folder; the user named the file, so they name the file.
+void openQuery(TDatabase &database, TQuery &query, const QFileInfo &file, const QString &sql) {
+    try {
+        attachReadOnly(database, file);
+        query.SetDatabase(&database);
+        query.SetSQL({sql});
+        query.Open();
+    } catch (const EDatabaseError &e) {
+        const QString folder = file.absolutePath() + QStringLiteral(": ");
+        if (!e.message().startsWith(folder))
+            throw;
+        throw CliError(file.filePath() + QStringLiteral(": ") + e.message().mid(folder.size()));
+    }
+}
+
 int exprVerb(const QStringList &argv) {
     const Args args(argv, {QStringLiteral("each")},
                     {QStringLiteral("db"), QStringLiteral("sql"), QStringLiteral("name"), QStringLiteral("var")});
@@ -53,10 +70,7 @@ int exprVerb(const QStringList &argv) {
         if (name.isEmpty() || name.contains(QLatin1Char('.')))
             throw CliError(QStringLiteral("--name takes a name without dots, not '%1'").arg(name));
         query.setObjectName(name);
-        attachReadOnly(database, file);
-        query.SetDatabase(&database);
-        query.SetSQL({args.value(QStringLiteral("sql"))});
-        query.Open();
+        openQuery(database, query, file, args.value(QStringLiteral("sql")));
         dataSets.Add(&query);
     }
 

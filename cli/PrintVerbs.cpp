@@ -3,6 +3,7 @@
 
 #include "printer/QRPrinter.h"
 #include "printer/drawing/Metafile.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
 #include "printer/drawing/Units.h"
 

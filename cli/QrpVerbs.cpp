@@ -2,9 +2,9 @@
 #include "cli/Cli.h"
 
 #include "printer/QRPageList.h"
-#include "printer/SampleReport.h"
 #include "printer/drawing/Metafile.h"
 #include "printer/drawing/Units.h"
+#include "printer/sample/SampleReport.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -137,7 +137,7 @@ int makeVerb(const QStringList &argv) {
     const int pages = args.intValue(QStringLiteral("pages"), 3);
     if (pages < 0 || pages > 100000)
         throw CliError(QStringLiteral("--pages takes 0-100000"));
-    SampleReport::write(args.positional(0, "OUT.qrp"), pages, args.flag(QStringLiteral("compress")));
+    samplereport::write(args.positional(0, "OUT.qrp"), pages, args.flag(QStringLiteral("compress")));
     return 0;
 }
 

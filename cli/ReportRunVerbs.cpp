@@ -4,6 +4,7 @@
 #include "cli/Cli.h"
 
 #include "printer/QRPrinter.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
 #include "report/engine/QRComposite.h"
 #include "report/engine/QRExportFilter.h"

@@ -1,7 +1,8 @@
 // Verbs that show a help folder as its reader sees it: the contents tree and the keyword search.
 #include "cli/Cli.h"
 
-#include "store/HelpViewer.h"
+#include "help/ContentsTree.h"
+#include "help/HelpViewerStore.h"
 #include "store/Table.h"
 
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 
 #include "printer/QRError.h"
 #include "printer/QRPrinter.h"
-#include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
 #include "store/Table.h"
 

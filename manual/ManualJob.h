@@ -1,9 +1,9 @@
 #pragma once
 
+#include "help/HelpViewerStore.h"
 #include "manual/TavikPrint.h"
 #include "report/engine/QRComposite.h"
 #include "report/engine/Streaming.h"
-#include "store/HelpViewer.h"
 
 #include <QString>
 

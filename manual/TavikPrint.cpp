@@ -1,12 +1,12 @@
 #include "manual/TavikPrint.h"
 
+#include "help/HelpPages.h"
 #include "printer/QRError.h"
 #include "printer/QRPrinter.h"
 #include "report/controls/ControlClasses.h"
 #include "report/controls/QRRichText.h"
 #include "report/engine/QRBand.h"
 #include "report/engine/Streaming.h"
-#include "store/HelpPages.h"
 #include "store/Table.h"
 
 #include <QDateTime>
@@ -85,7 +85,7 @@ TFolvexTavik *TFolvexTavik::Load(QObject *owner, const TQRForms &forms, const QS
     if (!manual)
         throw EQRError(QStringLiteral("The manual's definition holds no manual"));
     if (TQRDBRichText *text = manual->QRDBRichText1())
-        text->SetImageFolder(HelpPages::pageFolder(startDir));
+        text->SetImageFolder(helppages::pageFolder(startDir));
     if (auto *detail = qobject_cast<TQRCustomBand *>(FindComponent(owner, QStringLiteral("QRBand2")))) {
         auto *marker = new TTopicMarker(manual, owner);
         marker->setObjectName(QStringLiteral("TopicMarker"));
@@ -154,7 +154,7 @@ void AddHelpField(TTable &table, const QString &startDir) {
         if (!field)
             return;
         const QString path =
-            page ? HelpPages::pageToShow(startDir, page->AsString(), page->IsNull()) : HelpPages::blankPage(startDir);
+            page ? helppages::pageToShow(startDir, page->AsString(), page->IsNull()) : helppages::blankPage(startDir);
         if (path.isEmpty()) {
             field->Clear();
             return;

@@ -1,6 +1,7 @@
 #include "printer/PrinterSettings.h"
 
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/Units.h"
 
 #include <QCoreApplication>
@@ -82,7 +83,7 @@ void TPrinterSettings::readValues(TPrinter &printer) {
         m_outputBin = BinOfCode(mode.dmDefaultSource).value_or(TQRBin::First);
     if (mode.has(DeviceMode::DM_DUPLEX)) {
         m_duplex = mode.dmDuplex != DeviceMode::DMDUP_SIMPLEX;
-        m_extendedDuplex = mode.dmDuplex;
+        SetExtendedDuplex(mode.dmDuplex);
     }
     m_unprintableLeft = rnd(printer.DeviceCaps(DeviceCap::PHYSICALOFFSETX) / double(m_dpiX) * 254);
     m_unprintableTop = rnd(printer.DeviceCaps(DeviceCap::PHYSICALOFFSETY) / double(m_dpiY) * 254);
@@ -100,9 +101,9 @@ void TPrinterSettings::readValues(TPrinter &printer) {
     }
     m_paperSupported[size_t(TQRPaperSize::Custom)] = true;
 
-    m_printQuality = mode.dmPrintQuality;
-    m_collate = mode.dmCollate;
-    m_colorOption = mode.dmColor;
+    SetPrintQuality(mode.dmPrintQuality);
+    SetCollate(mode.dmCollate);
+    SetColorOption(mode.dmColor);
     m_readPrinterIndex = index;
 }
 
@@ -121,21 +122,21 @@ void TPrinterSettings::ApplyToDevice() {
     dm.dmPaperWidth = DeviceMode::clamp16(PaperWidth());
     if (Supports(DeviceMode::DM_PAPERSIZE) && m_paperSize != TQRPaperSize::Default) {
         dm.dmFields |= DeviceMode::DM_PAPERSIZE;
-        dm.dmPaperSize = DeviceMode::clamp16(m_useCustomPaperCode ? m_customPaperCode : PaperCode(m_paperSize));
+        dm.dmPaperSize = DeviceMode::clamp16(UseCustomPaperCode() ? CustomPaperCode() : PaperCode(m_paperSize));
     }
     dm.dmFields |= DeviceMode::DM_COPIES;
     dm.dmCopies = DeviceMode::clamp16(m_copies);
     if (Supports(DeviceMode::DM_DUPLEX)) {
-        dm.dmDuplex = DeviceMode::clamp16(m_extendedDuplex ? m_extendedDuplex
+        dm.dmDuplex = DeviceMode::clamp16(ExtendedDuplex() ? ExtendedDuplex()
                                           : m_duplex       ? DeviceMode::DMDUP_HORIZONTAL
                                                            : DeviceMode::DMDUP_SIMPLEX);
     }
     dm.dmFields |= DeviceMode::DM_DEFAULTSOURCE;
-    dm.dmDefaultSource = DeviceMode::clamp16(m_useCustomBinCode ? m_customBinCode : BinCode(m_outputBin));
+    dm.dmDefaultSource = DeviceMode::clamp16(UseCustomBinCode() ? CustomBinCode() : BinCode(m_outputBin));
     dm.dmFields |= DeviceMode::DM_ORIENTATION;
     dm.dmOrientation = m_orientation == poLandscape ? DeviceMode::DMORIENT_LANDSCAPE : DeviceMode::DMORIENT_PORTRAIT;
     if (Supports(DeviceMode::DM_COLLATE))
-        dm.dmCollate = DeviceMode::clamp16(m_collate);
+        dm.dmCollate = DeviceMode::clamp16(Collate());
     bool cancel = false;
     if (OnApplyPrinterSettings)
         OnApplyPrinterSettings(*this, cancel, dm);

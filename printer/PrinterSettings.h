@@ -1,5 +1,6 @@
 #pragma once
 
+#include "printer/PrinterOptions.h"
 #include "printer/QRPaper.h"
 #include "printer/drawing/DeviceMode.h"
 
@@ -19,7 +20,7 @@ using TQRPrinterEvent = std::function<void(TPrinterSettings &Sender, bool &Cance
 /// The report printer's view of a platform printer's device mode: reads resolution, margins, paper, bin,
 /// copies and duplex from the device, takes new values only where the device says it supports them, and
 /// writes them back into the device mode before a job. Lengths in 0.1 mm.
-class TPrinterSettings {
+class TPrinterSettings : public PrinterOptions {
 public:
     TPrinterSettings();
 
@@ -62,26 +63,6 @@ public:
 
     bool PrintMetaFile() const { return m_printMetaFile; }
     void SetPrintMetaFile(bool v) { m_printMetaFile = v; }
-    bool UseStandardprinter() const { return m_useStandardprinter; }
-    void SetUseStandardprinter(bool v) { m_useStandardprinter = v; }
-    qint32 ExtendedDuplex() const { return m_extendedDuplex; }
-    void SetExtendedDuplex(qint32 v) { m_extendedDuplex = v; }
-    bool UseCustomBinCode() const { return m_useCustomBinCode; }
-    void SetUseCustomBinCode(bool v) { m_useCustomBinCode = v; }
-    qint32 CustomBinCode() const { return m_customBinCode; }
-    void SetCustomBinCode(qint32 v) { m_customBinCode = v; }
-    bool UseCustomPaperCode() const { return m_useCustomPaperCode; }
-    void SetUseCustomPaperCode(bool v) { m_useCustomPaperCode = v; }
-    qint32 CustomPaperCode() const { return m_customPaperCode; }
-    void SetCustomPaperCode(qint32 v) { m_customPaperCode = v; }
-    qint32 PrintQuality() const { return m_printQuality; }
-    void SetPrintQuality(qint32 v) { m_printQuality = v; }
-    qint32 Collate() const { return m_collate; }
-    void SetCollate(qint32 v) { m_collate = v; }
-    qint32 ColorOption() const { return m_colorOption; }
-    void SetColorOption(qint32 v) { m_colorOption = v; }
-    qint32 MemoryLimit() const { return m_memoryLimit; }
-    void SetMemoryLimit(qint32 v) { m_memoryLimit = v; }
     qint32 SheetWidth() const { return m_sheetWidth; }
     void SetSheetWidth(qint32 v) { m_sheetWidth = v; }
     qint32 SheetLength() const { return m_sheetLength; }
@@ -105,16 +86,6 @@ private:
     qint32 m_copies = 0;
     bool m_duplex = false;
     bool m_printMetaFile = false;
-    bool m_useStandardprinter = false;
-    qint32 m_extendedDuplex = 0;
-    bool m_useCustomBinCode = false;
-    qint32 m_customBinCode = 0;
-    qint32 m_printQuality = 0;
-    qint32 m_collate = 0;
-    qint32 m_colorOption = 0;
-    qint32 m_memoryLimit = 250000;
-    bool m_useCustomPaperCode = false;
-    qint32 m_customPaperCode = 0;
     TPrinterOrientation m_orientation = poPortrait;
     TQRBin m_outputBin = TQRBin::First;
     TQRPaperSize m_paperSize = TQRPaperSize::A4;

@@ -17,14 +17,14 @@ class TQRPrinter;
 ///
 /// Every event carries the printer that raised it, or none once that printer is gone (a posted event may
 /// outlive it).
-namespace QRMessages {
+namespace qrmessages {
 
 constexpr QEvent::Type Progress = QEvent::Type(QEvent::User + 0x400);
 constexpr QEvent::Type PageReady = QEvent::Type(QEvent::User + 0x401);
 constexpr QEvent::Type PrintRequest = QEvent::Type(QEvent::User + 0x402);
 constexpr QEvent::Type PreviewClose = QEvent::Type(QEvent::User + 0x404);
 
-} // namespace QRMessages
+} // namespace qrmessages
 
 /// One notification of the report printer.
 class TQRMessageEvent : public QEvent {

@@ -143,8 +143,10 @@ qint64 TQRPageList::seekPage(TQRStream &stream, Layout &layout, qint32 n) {
         if (stream.ReadInt32() != page)
             throw EQRError::damaged(QStringLiteral("page %1 is missing").arg(page));
         const qint64 next = stream.ReadInt32();
-        if (next < at + RecordOverhead || next + RecordOverhead > size)
+        if (next < at + RecordOverhead || next > size)
             throw EQRError::damaged(QStringLiteral("page %1 has a bad length").arg(page));
+        if (next + RecordOverhead > size) // the record is whole; the stream ends after it
+            throw EQRError::damaged(QStringLiteral("page %1 is missing").arg(page + 1));
         layout.starts.push_back(next);
     }
     const qint64 start = layout.starts[size_t(n - 1)];
@@ -189,6 +191,9 @@ std::unique_ptr<TMetafile> TQRPageList::readPage(TQRStream &stream, Layout &layo
     auto recording = std::make_unique<TMetafile>();
     if (!recording->LoadFromBytes(bytes))
         throw EQRError::damaged(QStringLiteral("page %1 is not a page recording").arg(n));
+    // A broken chain would play as a blank or partial page.
+    if (const std::optional<qsizetype> at = emf::brokenRecord(recording->Bytes()))
+        throw EQRError::damaged(QStringLiteral("page %1 has a bad drawing record at byte %2").arg(n).arg(*at));
     stream.Seek(dataEnd, TQRStream::soBeginning);
     if (stream.ReadInt32() != start)
         throw EQRError::damaged(QStringLiteral("page %1 has a bad back link").arg(n));

@@ -131,3 +131,12 @@ QString PaperSizeName(TQRPaperSize size);
 int BinCode(TQRBin bin);
 /// The first bin whose device code is `code`, or none.
 std::optional<TQRBin> BinOfCode(int code);
+
+/// The paper of a report page as the report hands it to its printer before a run.
+struct TQRPageFormat {
+    TQRPaperSize PaperSize = TQRPaperSize::A4;
+    TPrinterOrientation Orientation = poPortrait;
+    /// Width and length in 0.1 mm (used for Custom).
+    double Width = 0;
+    double Length = 0;
+};

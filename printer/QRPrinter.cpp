@@ -7,6 +7,7 @@
 #include "printer/drawing/EmfRecorder.h"
 #include "printer/drawing/Metafile.h"
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/Units.h"
 
 #include <QCoreApplication>
@@ -248,7 +249,7 @@ void TQRPrinter::freeRecording() {
 
 void TQRPrinter::announcePageReady() {
     ++m_pagesReady;
-    post(m_progressReceiver, QRMessages::PageReady, m_pagesReady);
+    post(m_progressReceiver, qrmessages::PageReady, m_pagesReady);
 }
 
 void TQRPrinter::post(QObject *receiver, QEvent::Type type, int param) {
@@ -311,7 +312,7 @@ void TQRPrinter::finishRun() {
 
 void TQRPrinter::SetProgress(int percent) {
     m_progress = percent;
-    post(m_progressReceiver, QRMessages::Progress, percent);
+    post(m_progressReceiver, qrmessages::Progress, percent);
 }
 
 void TQRPrinter::SetShowingPreview(bool showing) {
@@ -327,7 +328,7 @@ void TQRPrinter::SetShowingPreview(bool showing) {
 void TQRPrinter::PreviewClosed() {
     SetShowingPreview(false);
     if (QObject *receiver = m_reportReceiver) {
-        TQRMessageEvent closed(QRMessages::PreviewClose, 0, this);
+        TQRMessageEvent closed(qrmessages::PreviewClose, 0, this);
         QCoreApplication::sendEvent(receiver, &closed); // the report may free this printer here
     }
 }
@@ -380,7 +381,7 @@ void TQRPrinter::SavePages(const QString &fileName) {
 
 int TQRPrinter::PrintStoredPages() {
     if (m_reportReceiver && !m_loadedFromFile && !m_settings.PrintMetaFile() && m_state == psDone) {
-        post(m_reportReceiver, QRMessages::PrintRequest, 0);
+        post(m_reportReceiver, qrmessages::PrintRequest, 0);
         return 0;
     }
     if (m_state != psDone || !m_printersInstalled)

@@ -2,6 +2,7 @@
 
 #include "printer/PrinterSettings.h"
 #include "printer/QRPageList.h"
+#include "printer/QRParentReport.h"
 
 #include <QEvent>
 #include <QObject>
@@ -21,31 +22,6 @@ class TQRPrinterSettings;
 
 enum TQROutputTarget { otPageStore = 0, otPrinter = 1 };
 enum TQRPrinterState { psIdle = 0, psBusy = 1, psDone = 2 };
-
-/// What a report printer needs of the report that made it (a report or a composite report).
-class TQRParentReport {
-public:
-    virtual ~TQRParentReport() = default;
-    virtual bool UseStandardprinter() const = 0;
-    virtual qint32 MemoryLimit() const = 0;
-    virtual bool ShowProgress() const = 0;
-    /// The report page's width and length in 0.1 mm.
-    virtual double PageWidth() const = 0;
-    virtual double PageLength() const = 0;
-    /// The run hands its pages to an export filter instead of storing them.
-    virtual bool Exporting() const { return false; }
-    /// Raises the report's AfterPrint with the report as sender.
-    virtual void RaiseAfterPrint() {}
-};
-
-/// The paper of a report page as the report hands it to its printer before a run.
-struct TQRPageFormat {
-    TQRPaperSize PaperSize = TQRPaperSize::A4;
-    TPrinterOrientation Orientation = poPortrait;
-    /// Width and length in 0.1 mm (used for Custom).
-    double Width = 0;
-    double Length = 0;
-};
 
 /// The drawing target of a report run. It either records every page into its page list (the page store,
 /// from which a preview shows them and which can be saved, loaded and printed later) or sends the pages

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "printer/PrinterOptions.h"
 #include "printer/QRPaper.h"
 
 #include <QObject>
@@ -7,7 +8,7 @@
 
 /// The printer settings a report author edits: copies, bin, duplex, page range, paper and the device
 /// options a report hands to its printer before a run. Report kinds publish the ones they store.
-class TQRPrinterSettings : public QObject {
+class TQRPrinterSettings : public QObject, public PrinterOptions {
     Q_OBJECT
 public:
     explicit TQRPrinterSettings(QObject *parent = nullptr) : QObject(parent) {}
@@ -30,26 +31,6 @@ public:
     void SetFirstPage(qint32 v) { m_firstPage = v; }
     qint32 LastPage() const { return m_lastPage; }
     void SetLastPage(qint32 v) { m_lastPage = v; }
-    bool UseStandardprinter() const { return m_useStandardprinter; }
-    void SetUseStandardprinter(bool v) { m_useStandardprinter = v; }
-    qint32 ExtendedDuplex() const { return m_extendedDuplex; }
-    void SetExtendedDuplex(qint32 v) { m_extendedDuplex = v; }
-    qint32 MemoryLimit() const { return m_memoryLimit; }
-    void SetMemoryLimit(qint32 v) { m_memoryLimit = v; }
-    qint32 PrintQuality() const { return m_printQuality; }
-    void SetPrintQuality(qint32 v) { m_printQuality = v; }
-    qint32 Collate() const { return m_collate; }
-    void SetCollate(qint32 v) { m_collate = v; }
-    qint32 ColorOption() const { return m_colorOption; }
-    void SetColorOption(qint32 v) { m_colorOption = v; }
-    bool UseCustomBinCode() const { return m_useCustomBinCode; }
-    void SetUseCustomBinCode(bool v) { m_useCustomBinCode = v; }
-    qint32 CustomBinCode() const { return m_customBinCode; }
-    void SetCustomBinCode(qint32 v) { m_customBinCode = v; }
-    bool UseCustomPaperCode() const { return m_useCustomPaperCode; }
-    void SetUseCustomPaperCode(bool v) { m_useCustomPaperCode = v; }
-    qint32 CustomPaperCode() const { return m_customPaperCode; }
-    void SetCustomPaperCode(qint32 v) { m_customPaperCode = v; }
     /// Only a report's own settings can ask for stored pages to be printed as they are.
     virtual bool PrintMetaFile() const { return false; }
 
@@ -63,16 +44,6 @@ private:
     QString m_title;
     qint32 m_firstPage = 0;
     qint32 m_lastPage = 0;
-    bool m_useStandardprinter = false;
-    qint32 m_extendedDuplex = 0;
-    qint32 m_memoryLimit = 250000;
-    qint32 m_printQuality = 0;
-    qint32 m_collate = 0;
-    qint32 m_colorOption = 0;
-    bool m_useCustomBinCode = false;
-    qint32 m_customBinCode = 0;
-    bool m_useCustomPaperCode = false;
-    qint32 m_customPaperCode = 0;
 };
 
 /// A report's printer settings as its definition stores them. A published value equal to the value of a

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -65,6 +66,10 @@ QDateTime TQRFileHeader::fromDays(double days) {
 TQRStream::TQRStream(qint32 spillLimit) : m_spillLimit(spillLimit) {}
 
 std::unique_ptr<TQRStream> TQRStream::CreateFromFile(const QString &fileName) {
+    // A pipe would wait for a writer and a device never ends: only a regular file holds a report.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        throw EQRError(QStringLiteral("Cannot open file \"%1\". It is not a regular file").arg(fileName));
     auto stream = std::make_unique<TQRStream>(0);
     auto file = std::make_unique<QFile>(fileName);
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))

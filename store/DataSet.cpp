@@ -131,19 +131,24 @@ void TDataSet::Open() {
         AfterOpen(this);
 }
 
+const QVector<QVariant> *TDataSet::heldValues(qint64 id) const {
+    const auto it = m_rows.find(id);
+    return it == m_rows.end() ? nullptr : &it->second->values;
+}
+
+void TDataSet::canonicalize(QVector<QVariant> &values) const {
+    for (const TField *f : m_fields)
+        if (f->Column() < values.size())
+            values[f->Column()] = f->fromStorage(values[f->Column()]);
+}
+
 // Takes the rows read from the source; values are kept in each field's own form, so every later read is plain.
 void TDataSet::adoptRows(std::vector<std::unique_ptr<Row>> &rows) {
-    QVector<TField *> byColumn(m_columns.size(), nullptr);
-    for (TField *f : std::as_const(m_fields))
-        if (f->Column() < byColumn.size())
-            byColumn[f->Column()] = f;
     m_rows.clear();
     m_order.clear();
     m_order.reserve(rows.size());
     for (auto &row : rows) {
-        for (int c = 0; c < row->values.size() && c < byColumn.size(); ++c)
-            if (byColumn[c])
-                row->values[c] = byColumn[c]->fromStorage(row->values[c]);
+        canonicalize(row->values);
         m_order.push_back(row.get());
         m_rows.emplace(row->id, std::move(row));
     }
@@ -153,6 +158,7 @@ void TDataSet::Close() {
     if (!Active())
         return;
     m_buffer.clear();
+    m_original.clear();
     m_modified = false;
     m_order.clear();
     m_rows.clear();
@@ -278,9 +284,11 @@ void TDataSet::reorder() {
 void TDataSet::reload() {
     if (!Active())
         return;
-    const qint64 keep = Bookmark();
+    const PendingRow pending = SavePending();
+    const qint64 keep = pending.state == dsEdit ? pending.row : Bookmark();
     const int keepPos = m_cur;
     m_buffer.clear();
+    m_original.clear();
     m_modified = false;
     m_state = dsBrowse;
     QVector<Column> cols;
@@ -297,10 +305,60 @@ void TDataSet::reload() {
     else
         m_cur = m_order.empty() ? -1 : std::clamp(keepPos, 0, int(m_order.size()) - 1);
     m_bof = m_eof = m_order.empty();
+    // The pending row is made pending again before anyone hears of the new rows, so bound edits keep what is
+    // being typed into them.
+    m_state = restorePending(pending) ? pending.state : dsBrowse;
     m_pendingState = true;
     emitRows();
     emitCurrent();
-    setState(dsBrowse);
+    setState(m_state);
+}
+
+TDataSet::PendingRow TDataSet::SavePending() const {
+    PendingRow p;
+    if (m_state != dsEdit && m_state != dsInsert)
+        return p;
+    p.state = m_state;
+    p.row = m_state == dsEdit ? Bookmark() : 0;
+    p.insertPos = m_insertPos;
+    p.modified = m_modified;
+    p.buffer = m_buffer;
+    p.original = m_original;
+    return p;
+}
+
+void TDataSet::RestorePending(const PendingRow &p) {
+    if (m_state != dsBrowse || !restorePending(p))
+        return;
+    setState(p.state);
+    emitRows();
+    emitCurrent();
+}
+
+bool TDataSet::restorePending(const PendingRow &p) {
+    if ((p.state != dsEdit && p.state != dsInsert) || p.buffer.size() != m_columns.size())
+        return false;
+    if (p.state == dsEdit) {
+        const auto it = m_rows.find(p.row);
+        if (it == m_rows.end() || p.original.size() != p.buffer.size())
+            return false;
+        const Row *row = it->second.get();
+        m_cur = positionOf(row);
+        m_buffer = p.buffer;
+        m_original = p.original;
+        // What the edit has not changed shows the row as it is now; what it changed keeps the value it was
+        // changed from, so the post can tell whether another writer changed it too.
+        for (int c = 0; c < m_buffer.size(); ++c)
+            if (m_buffer[c] == m_original[c])
+                m_buffer[c] = m_original[c] = row->values[c];
+    } else {
+        m_buffer = p.buffer;
+        m_original.clear();
+        m_insertPos = std::clamp(p.insertPos, 0, int(m_order.size()));
+    }
+    m_modified = p.modified;
+    m_bof = m_eof = false;
+    return true;
 }
 
 // ---- moves ----
@@ -377,6 +435,16 @@ bool TDataSet::Locate(const QString &fieldName, const QVariant &value) {
     return false;
 }
 
+QVariant TDataSet::Lookup(const QString &keyField, const QVariant &keyValue, const QString &resultField) const {
+    checkActive();
+    const TField *key = FieldByName(keyField);
+    const int result = FieldByName(resultField)->Column();
+    for (const Row *row : m_order)
+        if (locateMatch(key, row->values[key->Column()], keyValue))
+            return row->values[result];
+    return {};
+}
+
 qint64 TDataSet::Bookmark() const {
     const Row *row = currentRow();
     return row ? row->id : 0;
@@ -409,7 +477,7 @@ void TDataSet::Edit() {
         Insert();
         return;
     }
-    m_buffer = currentRow()->values;
+    m_buffer = m_original = currentRow()->values;
     m_modified = false;
     setState(dsEdit);
 }
@@ -420,6 +488,7 @@ void TDataSet::Insert() {
     if (readOnly())
         fail(QStringLiteral("Cannot modify a read-only data set"));
     m_buffer = QVector<QVariant>(m_columns.size());
+    m_original.clear();
     m_insertPos = std::max(m_cur, 0);
     m_modified = false;
     setState(dsInsert);
@@ -455,19 +524,30 @@ void TDataSet::Post() {
         m_cur = int(placed - m_order.begin());
     } else {
         Row *row = currentRow();
-        if (row->values != m_buffer) {
-            doUpdate(row->id, row->values, m_buffer);
-            bool keyChanged = false;
-            for (int c : std::as_const(m_orderColumns))
-                keyChanged = keyChanged || compareValues(row->values[c], m_buffer[c]) != 0;
-            row->values = m_buffer;
-            if (keyChanged) {
-                placeRow(row, m_cur);
-                m_cur = positionOf(row);
+        if (m_buffer != m_original) {
+            try {
+                doUpdate(row->id, m_original, m_buffer);
+            } catch (const EDatabaseConflict &conflict) {
+                // Nothing was written. The edit stays pending on the row as the file holds it now: the fields
+                // both changed show the other writer's value, the rest of this edit is kept.
+                const QVector<QVariant> &current = conflict.current();
+                if (current.size() == m_buffer.size()) {
+                    for (int c = 0; c < m_buffer.size(); ++c)
+                        if (m_buffer[c] == m_original[c] || conflict.columns().contains(c))
+                            m_buffer[c] = current[c];
+                    m_original = current;
+                    takeStoredRow(row, current);
+                    emitRows();
+                    emitCurrent();
+                }
+                throw;
             }
         }
+        if (row->values != m_buffer)
+            takeStoredRow(row, m_buffer);
     }
     m_buffer.clear();
+    m_original.clear();
     m_modified = false;
     m_bof = m_eof = false;
     setState(dsBrowse);
@@ -477,11 +557,26 @@ void TDataSet::Post() {
         AfterPost(this);
 }
 
+// The stored values of a row replace what it held; it moves to its place when its key changed.
+void TDataSet::takeStoredRow(Row *row, const QVector<QVariant> &values) {
+    bool keyChanged = false;
+    for (int c : std::as_const(m_orderColumns))
+        keyChanged = keyChanged || compareValues(row->values[c], values[c]) != 0;
+    // Found before the key changes: the order is whole until then.
+    const int from = currentRow() == row ? m_cur : positionOf(row);
+    row->values = values;
+    if (keyChanged && from >= 0) {
+        placeRow(row, from);
+        m_cur = positionOf(row);
+    }
+}
+
 void TDataSet::Cancel() {
     if (m_state != dsEdit && m_state != dsInsert)
         return;
     const bool wasInsert = m_state == dsInsert;
     m_buffer.clear();
+    m_original.clear();
     m_modified = false;
     setState(dsBrowse);
     if (wasInsert)
@@ -510,6 +605,11 @@ void TDataSet::Delete() {
     m_bof = m_eof = m_order.empty();
     emitRows();
     emitCurrent();
+}
+
+void TDataSet::UpdateRecord() {
+    if (m_state == dsEdit || m_state == dsInsert)
+        emit updateRecord();
 }
 
 void TDataSet::CheckBrowseMode() {
@@ -569,11 +669,11 @@ void TDataSet::setCurrentValue(int column, const QVariant &value) {
     }
 }
 
-qint64 TDataSet::doInsert(const QVector<QVariant> &) {
+qint64 TDataSet::doInsert(QVector<QVariant> &) {
     fail(QStringLiteral("Cannot modify a read-only data set"));
 }
 
-void TDataSet::doUpdate(qint64, const QVector<QVariant> &, const QVector<QVariant> &) {
+void TDataSet::doUpdate(qint64, const QVector<QVariant> &, QVector<QVariant> &) {
     fail(QStringLiteral("Cannot modify a read-only data set"));
 }
 

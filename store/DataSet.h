@@ -48,6 +48,9 @@ public:
     void SetRecNo(int recNo);
     /// First row in the active order whose field equals the value; texts compare ignoring case.
     bool Locate(const QString &fieldName, const QVariant &value);
+    /// The result field's stored value in the first row whose key field equals the value (as Locate finds it),
+    /// or null; the cursor does not move and a pending row stays pending.
+    QVariant Lookup(const QString &keyField, const QVariant &keyValue, const QString &resultField) const;
 
     /// An opaque handle on the current row (0 when none), valid until the row is deleted.
     qint64 Bookmark() const;
@@ -61,6 +64,22 @@ public:
     void Delete();
     /// Posts a changed pending row, cancels an unchanged one; nothing in browse state.
     void CheckBrowseMode();
+    /// Bound edit controls write their pending text into the fields (as a post does first).
+    void UpdateRecord();
+
+    /// A pending insert or edit as it stands, to make it pending again after the rows were read anew.
+    struct PendingRow {
+        TDataSetState state = dsBrowse;
+        qint64 row = 0; // the edited row
+        int insertPos = 0;
+        bool modified = false;
+        QVector<QVariant> buffer;
+        QVector<QVariant> original; // the edited row as it was read when the edit began
+    };
+    PendingRow SavePending() const;
+    /// In browse state, makes a saved insert or edit pending again. An edit takes the row's values as they are
+    /// now in the fields it has not changed; an edit whose row is gone is dropped.
+    void RestorePending(const PendingRow &pending);
     bool Modified() const { return m_modified; }
     bool CanModify() const { return !readOnly(); }
 
@@ -139,17 +158,23 @@ protected:
     virtual void doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> &rows) = 0;
     virtual void doClose() {}
     virtual bool readOnly() const { return true; }
-    /// Stores a new row; returns its id.
-    virtual qint64 doInsert(const QVector<QVariant> &values);
-    virtual void doUpdate(qint64 id, const QVector<QVariant> &oldValues, const QVector<QVariant> &values);
+    /// Stores a new row and returns its id; `values` becomes the row as stored.
+    virtual qint64 doInsert(QVector<QVariant> &values);
+    /// Stores what changed from `original` (the row when the edit began) to `values`; `values` becomes the row
+    /// as stored. Raises EDatabaseConflict, writing nothing, when a field it changes was changed meanwhile.
+    virtual void doUpdate(qint64 id, const QVector<QVariant> &original, QVector<QVariant> &values);
     virtual void doDelete(qint64 id);
     /// Columns that order the rows (after them, the id). Empty: the natural order.
     virtual QVector<int> orderColumns() const { return {}; }
 
     /// Re-sorts the rows after the order changed, keeping the current row.
     void reorder();
-    /// Reads the rows again from the source, keeping the current row when it still exists.
+    /// Reads the rows again from the source, keeping the current row when it still exists and the pending row.
     void reload();
+    /// Converts values read from the source to the fields' own forms, as rows are held.
+    void canonicalize(QVector<QVariant> &values) const;
+    /// The values held for a stored row, or null.
+    const QVector<QVariant> *heldValues(qint64 id) const;
     const QVector<Column> &columns() const { return m_columns; }
     void connectNotify(const QMetaMethod &signal) override;
     void disconnectNotify(const QMetaMethod &signal) override;
@@ -162,6 +187,9 @@ private:
     void placeRow(Row *row, int from);
     void buildFields();
     void adoptRows(std::vector<std::unique_ptr<Row>> &rows);
+    void takeStoredRow(Row *row, const QVector<QVariant> &values);
+    /// Makes a saved pending row the buffer again without a word to listeners; false when it cannot be.
+    bool restorePending(const PendingRow &pending);
     void setState(TDataSetState state);
     void emitCurrent();
     void emitRows();
@@ -177,6 +205,7 @@ private:
     std::unordered_map<qint64, std::unique_ptr<Row>> m_rows;
     std::vector<Row *> m_order;
     QVector<QVariant> m_buffer;             // the pending row in edit or insert state
+    QVector<QVariant> m_original;           // in edit state, the row as it was when the edit began
     mutable QVector<QVariant> m_calculated; // the calculated fields of the current row, while they are read
     mutable bool m_calculating = false;
     int m_cur = -1;

@@ -4,10 +4,12 @@
 #include "store/Table.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +33,22 @@ int noteSchemas(void *data, int action, const char *, const char *, const char *
             seen->append(name);
     }
     return SQLITE_OK;
+}
+
+// Both a file and its folder must be writable to write it: the journal is made beside it.
+bool canWrite(const QString &file) {
+    const QByteArray path = QFile::encodeName(file);
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    return ::access(path.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK) == 0;
+}
+
+// The header's read and write versions are 2 in WAL mode.
+bool inWalMode(const QString &file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = f.read(20);
+    return header.size() == 20 && header[18] == 2 && header[19] == 2;
 }
 
 } // namespace
@@ -150,10 +168,22 @@ void TDatabase::Close() {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         m_inTransaction = false;
     }
+    // The last user of a file leaves it in rollback-journal mode, which any reader can read without making a
+    // file. While another connection has it open the switch fails at once and the file stays as it is.
+    if (!m_readOnly) {
+        sqlite3_busy_timeout(m_db, 0);
+        for (const QString &schema : std::as_const(m_attached)) {
+            if (schemaReadOnly(schema))
+                continue;
+            const QString sql = QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(quoted(schema));
+            sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+        }
+    }
     openDatabases().removeAll(this);
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     m_attached.clear();
+    m_immutable.clear();
 }
 
 void TDatabase::checkConnected() const {
@@ -194,8 +224,14 @@ QString TDatabase::attachTable(const QString &tableName) {
     if (file.isEmpty())
         throw EDatabaseError::inFile(QDir(m_folder).filePath(tableName + QLatin1String(".db")),
                                      QStringLiteral("table %1 not found").arg(tableName));
+    const bool writing = !m_readOnly && canWrite(file);
+    // Reading a WAL file needs its -shm beside it; without a writer at work there is none, and making one would
+    // fail in a write-protected folder or leave a file behind. Read as immutable instead.
+    const bool immutable = !writing && inWalMode(file) && !QFileInfo::exists(file + QLatin1String("-shm"));
     QString uri = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
-    uri += m_readOnly ? QLatin1String("?mode=ro") : QLatin1String("?mode=rw");
+    uri += writing     ? QLatin1String("?mode=rw")
+           : immutable ? QLatin1String("?mode=ro&immutable=1")
+                       : QLatin1String("?mode=ro");
     const QString sql = QStringLiteral("ATTACH DATABASE '%1' AS %2")
                             .arg(QString(uri).replace(QLatin1Char('\''), QLatin1String("''")), quoted(schema));
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -205,9 +241,7 @@ QString TDatabase::attachTable(const QString &tableName) {
         const QString check = QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoted(schema));
         if (sqlite3_exec(m_db, check.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
             raise(file);
-        // A write-protected file opens for reading; its writes fail later with the engine's text.
-        const bool writable = sqlite3_db_readonly(m_db, schema.toUtf8().constData()) == 0;
-        if (!m_readOnly && writable) {
+        if (writing && !schemaReadOnly(schema)) {
             const QString wal = QStringLiteral("PRAGMA %1.journal_mode=WAL").arg(quoted(schema));
             if (sqlite3_exec(m_db, wal.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
                 raise(file);
@@ -221,7 +255,34 @@ QString TDatabase::attachTable(const QString &tableName) {
         throw;
     }
     m_attached.append(schema.toLower());
+    if (immutable) {
+        const QFileInfo info(file);
+        m_immutable.insert(schema.toLower(), {file, info.size(), info.lastModified().toMSecsSinceEpoch()});
+    }
     return schema;
+}
+
+bool TDatabase::schemaReadOnly(const QString &schema) const {
+    return !m_db || sqlite3_db_readonly(m_db, schema.toUtf8().constData()) != 0;
+}
+
+bool TDatabase::attachmentStale(const QString &schema) const {
+    const auto it = m_immutable.constFind(schema.toLower());
+    if (it == m_immutable.constEnd())
+        return false;
+    const QFileInfo info(it->file);
+    return QFileInfo::exists(it->file + QLatin1String("-shm")) || info.size() != it->size ||
+           info.lastModified().toMSecsSinceEpoch() != it->modified;
+}
+
+void TDatabase::reattach(const QString &schema) {
+    checkConnected();
+    const QString detach = QStringLiteral("DETACH DATABASE %1").arg(quoted(schema));
+    if (sqlite3_exec(m_db, detach.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        raise(tableFile(schema));
+    m_attached.removeAll(schema.toLower());
+    m_immutable.remove(schema.toLower());
+    attachTable(schema);
 }
 
 QString TDatabase::attachedFiles() const {
@@ -288,9 +349,10 @@ void TDatabase::StartTransaction() {
     checkConnected();
     if (m_inTransaction)
         throw EDatabaseError::inFile(m_folder, QStringLiteral("a transaction is already active"));
-    if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_exec(m_db, m_readOnly ? "BEGIN" : "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         raise(attachedFiles());
     m_inTransaction = true;
+    ++m_transactionSerial;
 }
 
 void TDatabase::Commit() {

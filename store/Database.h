@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -15,7 +16,13 @@ struct sqlite3_stmt;
 /// A connection to a folder of table files: each table is one SQLite file `<folder>/<Table>.db` holding a
 /// table of that name. Table files are attached on first use, so SQL names tables as usual.
 ///
-/// Outside a transaction every write is committed at once (WAL journal, full sync).
+/// Outside a transaction every write is committed at once (WAL journal, full sync). A writer leaves its table
+/// files in rollback-journal mode when it closes as their last user, so that a reader of a folder it cannot
+/// write (an installed help set) can read them and no reader leaves side files behind.
+///
+/// A table file that cannot be written (its folder or itself write-protected) is attached read-only, also on a
+/// read-write connection. A reader attaches a file left in WAL mode with no writer at work (no `-shm` beside
+/// it) as immutable, which creates no files; it attaches it anew once a writer has been at work.
 class TDatabase : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString AliasName READ AliasName WRITE SetAliasName)
@@ -45,15 +52,25 @@ public:
     /// Milliseconds a write waits for another connection's lock before failing.
     void SetBusyTimeout(int ms);
 
+    /// Begins a transaction; on a read-write connection it takes the write lock at once, so what is read inside
+    /// it stays what the file holds until the commit.
     void StartTransaction();
     void Commit();
     void Rollback();
     bool InTransaction() const { return m_inTransaction; }
+    /// Counts the transactions begun: tells one transaction from the next.
+    quint64 TransactionSerial() const { return m_transactionSerial; }
 
     /// The file of a table in this folder, found regardless of case; empty when there is none.
     QString tableFile(const QString &tableName) const;
     /// Attaches a table's file (once) and returns the schema name SQL reaches it by.
     QString attachTable(const QString &tableName);
+    /// True when the attached table file cannot be written through this connection.
+    bool schemaReadOnly(const QString &schema) const;
+    /// True when a table file attached as immutable may have been changed since (a writer has been at work):
+    /// reattach() reads it as it is now.
+    bool attachmentStale(const QString &schema) const;
+    void reattach(const QString &schema);
 
     /// Prepares a statement, attaching table files the SQL names on the way. Raises on failure. `files`, when
     /// given, receives the table files the statement reads or writes, so a later failure can name them.
@@ -86,8 +103,15 @@ private:
     bool m_readOnly = false;
     QString m_folder;
     sqlite3 *m_db = nullptr;
-    QStringList m_attached; // schema names, lower case
+    struct Immutable {
+        QString file;
+        qint64 size = 0;
+        qint64 modified = 0;
+    };
+    QStringList m_attached;                // schema names, lower case
+    QHash<QString, Immutable> m_immutable; // by schema name, lower case: files attached as immutable
     bool m_inTransaction = false;
+    quint64 m_transactionSerial = 0;
     int m_busyTimeoutMs = 2000;
     QStringList *m_schemasSeen = nullptr; // set while prepare() wants to know the schemas a statement reaches
 };

@@ -2,8 +2,10 @@
 
 #include "store/DataSet.h"
 #include "store/DatabaseError.h"
+#include "store/ValueText.h"
 
 #include <QLocale>
+#include <QTextBoundaryFinder>
 
 #include <cmath>
 #include <limits>
@@ -49,23 +51,25 @@ QVariant parseDateTimeText(const QString &text, TFieldType type) {
 bool parseBoolText(const QString &text, bool *ok) {
     const QString t = text.trimmed().toLower();
     *ok = true;
-    if (t == QLatin1String("true") || t == QLatin1String("t") || t == QLatin1String("yes") ||
-        t == QLatin1String("y") || t == QLatin1String("1"))
+    if (t == QLatin1String("true") || t == QLatin1String("t") || t == QLatin1String("yes") || t == QLatin1String("y") ||
+        t == QLatin1String("1"))
         return true;
-    if (t == QLatin1String("false") || t == QLatin1String("f") || t == QLatin1String("no") ||
-        t == QLatin1String("n") || t == QLatin1String("0"))
+    if (t == QLatin1String("false") || t == QLatin1String("f") || t == QLatin1String("no") || t == QLatin1String("n") ||
+        t == QLatin1String("0"))
         return false;
     *ok = false;
     return false;
 }
 
-QString floatText(double v) {
-    // General format, 15 significant digits, the locale's decimal separator.
-    QString s = QString::number(v, 'g', 15);
-    const QString dec = QLocale::system().decimalPoint();
-    if (dec != QLatin1String("."))
-        s.replace(QLatin1Char('.'), dec);
-    return s;
+// A text cut to a field's width ends on a whole character: never half of a surrogate pair, never a letter
+// without its combining accent.
+QString cutToWidth(const QString &text, int width) {
+    if (width <= 0 || text.size() <= width)
+        return text;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    characters.setPosition(width);
+    const qsizetype end = characters.isAtBoundary() ? width : characters.toPreviousBoundary();
+    return text.left(std::max<qsizetype>(end, 0));
 }
 
 } // namespace
@@ -75,33 +79,57 @@ TField::TField(TDataSet *dataSet, int index, TFieldDef def, int column)
 
 QString TField::ClassName() const {
     switch (m_def.DataType) {
-    case ftString: return QStringLiteral("TStringField");
-    case ftSmallint: return QStringLiteral("TSmallintField");
-    case ftInteger: return QStringLiteral("TIntegerField");
-    case ftWord: return QStringLiteral("TWordField");
-    case ftAutoInc: return QStringLiteral("TAutoIncField");
-    case ftLargeint: return QStringLiteral("TLargeintField");
-    case ftBoolean: return QStringLiteral("TBooleanField");
-    case ftFloat: return QStringLiteral("TFloatField");
-    case ftCurrency: return QStringLiteral("TCurrencyField");
-    case ftBCD: return QStringLiteral("TBCDField");
-    case ftFMTBcd: return QStringLiteral("TFMTBCDField");
-    case ftDate: return QStringLiteral("TDateField");
-    case ftTime: return QStringLiteral("TTimeField");
-    case ftDateTime: return QStringLiteral("TDateTimeField");
-    case ftTimeStamp: return QStringLiteral("TSQLTimeStampField");
-    case ftMemo: return QStringLiteral("TMemoField");
-    case ftBlob: return QStringLiteral("TBlobField");
-    case ftGraphic: return QStringLiteral("TGraphicField");
-    case ftBytes: return QStringLiteral("TBytesField");
-    case ftUnknown: break;
+    case ftString:
+        return QStringLiteral("TStringField");
+    case ftSmallint:
+        return QStringLiteral("TSmallintField");
+    case ftInteger:
+        return QStringLiteral("TIntegerField");
+    case ftWord:
+        return QStringLiteral("TWordField");
+    case ftAutoInc:
+        return QStringLiteral("TAutoIncField");
+    case ftLargeint:
+        return QStringLiteral("TLargeintField");
+    case ftBoolean:
+        return QStringLiteral("TBooleanField");
+    case ftFloat:
+        return QStringLiteral("TFloatField");
+    case ftCurrency:
+        return QStringLiteral("TCurrencyField");
+    case ftBCD:
+        return QStringLiteral("TBCDField");
+    case ftFMTBcd:
+        return QStringLiteral("TFMTBCDField");
+    case ftDate:
+        return QStringLiteral("TDateField");
+    case ftTime:
+        return QStringLiteral("TTimeField");
+    case ftDateTime:
+        return QStringLiteral("TDateTimeField");
+    case ftTimeStamp:
+        return QStringLiteral("TSQLTimeStampField");
+    case ftMemo:
+        return QStringLiteral("TMemoField");
+    case ftBlob:
+        return QStringLiteral("TBlobField");
+    case ftGraphic:
+        return QStringLiteral("TGraphicField");
+    case ftBytes:
+        return QStringLiteral("TBytesField");
+    case ftUnknown:
+        break;
     }
     return QStringLiteral("TField");
 }
 
-QVariant TField::Value() const { return m_dataSet->currentValue(m_column); }
+QVariant TField::Value() const {
+    return m_dataSet->currentValue(m_column);
+}
 
-bool TField::IsNull() const { return m_dataSet->currentValue(m_column).isNull(); }
+bool TField::IsNull() const {
+    return m_dataSet->currentValue(m_column).isNull();
+}
 
 QString TField::textOf(const QVariant &v) const {
     if (v.isNull())
@@ -117,7 +145,7 @@ QString TField::textOf(const QVariant &v) const {
         if (m_def.DataType == ftDate)
             return loc.toString(dt.date(), QLocale::ShortFormat);
         if (m_def.DataType == ftTime)
-            return loc.toString(dt.time(), QLocale::LongFormat);
+            return longTimeText(dt.time());
         return loc.toString(dt, QLocale::ShortFormat);
     }
     case QMetaType::QByteArray:
@@ -135,8 +163,8 @@ QString TField::AsString() const {
 }
 
 void TField::conversionError(const QString &text, const char *kind) const {
-    throw EDatabaseError(QStringLiteral("'%1' is not a valid %2 value for field '%3'")
-                             .arg(text, QLatin1String(kind), m_def.Name));
+    throw EDatabaseError(
+        QStringLiteral("'%1' is not a valid %2 value for field '%3'").arg(text, QLatin1String(kind), m_def.Name));
 }
 
 qint64 TField::AsLargeInt() const {
@@ -146,16 +174,19 @@ qint64 TField::AsLargeInt() const {
     if (v.isNull())
         return 0;
     switch (v.typeId()) {
-    case QMetaType::Bool: return v.toBool() ? 1 : 0;
+    case QMetaType::Bool:
+        return v.toBool() ? 1 : 0;
     case QMetaType::LongLong:
-    case QMetaType::Int: return v.toLongLong();
+    case QMetaType::Int:
+        return v.toLongLong();
     case QMetaType::Double: {
         const double d = std::nearbyint(v.toDouble());
         if (!(std::fabs(d) < 9.2e18))
             conversionError(floatText(v.toDouble()), "integer");
         return qint64(d);
     }
-    case QMetaType::QDateTime: return qint64(std::floor(dateTimeToSerial(v.toDateTime())));
+    case QMetaType::QDateTime:
+        return qint64(std::floor(dateTimeToSerial(v.toDateTime())));
     default: {
         bool ok = false;
         const QString t = textOf(v).trimmed();
@@ -177,11 +208,14 @@ double TField::AsFloat() const {
     if (v.isNull())
         return 0;
     switch (v.typeId()) {
-    case QMetaType::Bool: return v.toBool() ? 1 : 0;
+    case QMetaType::Bool:
+        return v.toBool() ? 1 : 0;
     case QMetaType::LongLong:
     case QMetaType::Int:
-    case QMetaType::Double: return v.toDouble();
-    case QMetaType::QDateTime: return dateTimeToSerial(v.toDateTime());
+    case QMetaType::Double:
+        return v.toDouble();
+    case QMetaType::QDateTime:
+        return dateTimeToSerial(v.toDateTime());
     default: {
         const QString t = textOf(v).trimmed();
         bool ok = false;
@@ -200,10 +234,13 @@ bool TField::AsBoolean() const {
     if (v.isNull())
         return false;
     switch (v.typeId()) {
-    case QMetaType::Bool: return v.toBool();
+    case QMetaType::Bool:
+        return v.toBool();
     case QMetaType::LongLong:
-    case QMetaType::Int: return v.toLongLong() != 0;
-    case QMetaType::Double: return v.toDouble() != 0;
+    case QMetaType::Int:
+        return v.toLongLong() != 0;
+    case QMetaType::Double:
+        return v.toDouble() != 0;
     default: {
         bool ok = false;
         const bool b = parseBoolText(textOf(v), &ok);
@@ -265,8 +302,8 @@ QVariant TField::fromStorage(const QVariant &s) const {
         else
             text = s.toString();
         // A declared width bounds what is read as well as what is written.
-        if (t == ftString && m_def.Size > 0 && text.size() > m_def.Size)
-            text.truncate(m_def.Size);
+        if (t == ftString)
+            text = cutToWidth(text, m_def.Size);
         return text;
     }
     if (isIntegerType(t)) {
@@ -313,9 +350,7 @@ QVariant TField::convertForWrite(const QVariant &v) const {
         return {};
     const TFieldType t = m_def.DataType;
     if (isTextType(t)) {
-        QString text = v.typeId() == QMetaType::QString ? v.toString() : textOf(v);
-        if (m_def.Size > 0 && text.size() > m_def.Size)
-            text.truncate(m_def.Size);
+        const QString text = cutToWidth(v.typeId() == QMetaType::QString ? v.toString() : textOf(v), m_def.Size);
         if (text.isEmpty())
             return {}; // an empty text is stored as null
         return text;
@@ -326,8 +361,12 @@ QVariant TField::convertForWrite(const QVariant &v) const {
         case QMetaType::LongLong:
         case QMetaType::Int:
         case QMetaType::UInt:
-        case QMetaType::Long: n = v.toLongLong(); break;
-        case QMetaType::Bool: n = v.toBool() ? 1 : 0; break;
+        case QMetaType::Long:
+            n = v.toLongLong();
+            break;
+        case QMetaType::Bool:
+            n = v.toBool() ? 1 : 0;
+            break;
         case QMetaType::Double: {
             const double d = v.toDouble();
             if (!(std::fabs(d) < 9.2e18) || d != std::trunc(d))
@@ -405,13 +444,27 @@ QVariant TField::convertForWrite(const QVariant &v) const {
     return v;
 }
 
-void TField::SetValue(const QVariant &value) { m_dataSet->setCurrentValue(m_column, convertForWrite(value)); }
-void TField::SetAsString(const QString &value) { SetValue(value); }
-void TField::SetAsInteger(qint64 value) { SetValue(QVariant(value)); }
-void TField::SetAsFloat(double value) { SetValue(QVariant(value)); }
-void TField::SetAsBoolean(bool value) { SetValue(QVariant(value)); }
-void TField::SetAsDateTime(const QDateTime &value) { SetValue(value.isValid() ? QVariant(value) : QVariant()); }
-void TField::Clear() { m_dataSet->setCurrentValue(m_column, QVariant()); }
+void TField::SetValue(const QVariant &value) {
+    m_dataSet->setCurrentValue(m_column, convertForWrite(value));
+}
+void TField::SetAsString(const QString &value) {
+    SetValue(value);
+}
+void TField::SetAsInteger(qint64 value) {
+    SetValue(QVariant(value));
+}
+void TField::SetAsFloat(double value) {
+    SetValue(QVariant(value));
+}
+void TField::SetAsBoolean(bool value) {
+    SetValue(QVariant(value));
+}
+void TField::SetAsDateTime(const QDateTime &value) {
+    SetValue(value.isValid() ? QVariant(value) : QVariant());
+}
+void TField::Clear() {
+    m_dataSet->setCurrentValue(m_column, QVariant());
+}
 
 TFieldType fieldTypeFromDeclared(const QString &declared) {
     const QString d = declared.trimmed().toUpper();
@@ -458,9 +511,15 @@ TFieldType fieldTypeFromDeclared(const QString &declared) {
 bool isIntegerType(TFieldType t) {
     return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
 }
-bool isFloatType(TFieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD || t == ftFMTBcd; }
-bool isDateTimeType(TFieldType t) { return t == ftDate || t == ftTime || t == ftDateTime || t == ftTimeStamp; }
-bool isTextType(TFieldType t) { return t == ftString || t == ftMemo; }
+bool isFloatType(TFieldType t) {
+    return t == ftFloat || t == ftCurrency || t == ftBCD || t == ftFMTBcd;
+}
+bool isDateTimeType(TFieldType t) {
+    return t == ftDate || t == ftTime || t == ftDateTime || t == ftTimeStamp;
+}
+bool isTextType(TFieldType t) {
+    return t == ftString || t == ftMemo;
+}
 
 double dateTimeToSerial(const QDateTime &value) {
     if (!value.isValid())

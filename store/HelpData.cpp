@@ -12,9 +12,9 @@ namespace HelpData {
 
 namespace {
 
-TFieldDef def(const char *name, TFieldType type, int size = 0, const QString &label = {}, bool visible = true) {
+TFieldDef def(const QString &name, TFieldType type, int size = 0, const QString &label = {}, bool visible = true) {
     TFieldDef d;
-    d.Name = QString::fromLatin1(name);
+    d.Name = name;
     d.DataType = type;
     d.Size = size;
     d.DisplayLabel = label;
@@ -26,35 +26,35 @@ TFieldDef def(const char *name, TFieldType type, int size = 0, const QString &la
 
 QList<TFieldDef> editorFields() {
     return {
-        def("KOD", ftInteger, 0, {}, false),
-        def("SZULO", ftString, 20, {}, false),
-        def("ERTEK", ftString, 20, {}, false),
-        def("SORSZAM", ftInteger, 0, {}, false),
-        def("SORSZAMSZOV", ftString, 40, QStringLiteral("Sorszám")),
-        def("MELYSEG", ftInteger, 0, {}, false),
-        def("TEMPPONT", ftString, 1, {}, false),
-        def("VEGPONT", ftBoolean, 0, {}, false),
-        def("HELPCONTEXT", ftInteger, 0, QStringLiteral("Help context")),
-        def("TEMAKOR", ftString, 50, QStringLiteral("Témakör")),
-        def("WORDS", ftString, 250),
-        def("HELPHTML", ftString, 80, {}, false),
+        def(KOD, ftInteger, 0, {}, false),
+        def(SZULO, ftString, 20, {}, false),
+        def(ERTEK, ftString, 20, {}, false),
+        def(SORSZAM, ftInteger, 0, {}, false),
+        def(SORSZAMSZOV, ftString, 40, QStringLiteral("Sorszám")),
+        def(MELYSEG, ftInteger, 0, {}, false),
+        def(TEMPPONT, ftString, 1, {}, false),
+        def(VEGPONT, ftBoolean, 0, {}, false),
+        def(HELPCONTEXT, ftInteger, 0, QStringLiteral("Help context")),
+        def(TEMAKOR, ftString, 50, QStringLiteral("Témakör")),
+        def(WORDS, ftString, 250),
+        def(HELPHTML, ftString, 80, {}, false),
     };
 }
 
 QList<TFieldDef> viewerFields() {
     return {
-        def("KOD", ftInteger),
-        def("SZULO", ftString, 20),
-        def("ERTEK", ftString, 20),
-        def("SORSZAM", ftInteger),
-        def("SORSZAMSZOV", ftString, 40, QStringLiteral("Sorszám")),
-        def("TEMPPONT", ftString, 1),
-        def("MELYSEG", ftInteger),
-        def("VEGPONT", ftBoolean),
-        def("HELPCONTEXT", ftInteger, 0, QStringLiteral("Help context")),
-        def("TEMAKOR", ftString, 50, QStringLiteral("Témakör")),
-        def("WORDS", ftString, 250),
-        def("HELPHTML", ftString, 80),
+        def(KOD, ftInteger),
+        def(SZULO, ftString, 20),
+        def(ERTEK, ftString, 20),
+        def(SORSZAM, ftInteger),
+        def(SORSZAMSZOV, ftString, 40, QStringLiteral("Sorszám")),
+        def(TEMPPONT, ftString, 1),
+        def(MELYSEG, ftInteger),
+        def(VEGPONT, ftBoolean),
+        def(HELPCONTEXT, ftInteger, 0, QStringLiteral("Help context")),
+        def(TEMAKOR, ftString, 50, QStringLiteral("Témakör")),
+        def(WORDS, ftString, 250),
+        def(HELPHTML, ftString, 80),
     };
 }
 
@@ -62,7 +62,7 @@ QList<TFieldDef> queryFields() {
     QList<TFieldDef> fields = editorFields();
     for (TFieldDef &f : fields) {
         f.Visible = true;
-        if (f.Name == QLatin1String("WORDS"))
+        if (f.Name == WORDS)
             f.Size = 50;
     }
     return fields;
@@ -86,7 +86,6 @@ void createTable(const QString &folder) {
         throw EDatabaseError::inFile(file, text);
     }
     const char *schema =
-        "PRAGMA journal_mode=WAL;"
         "BEGIN;"
         "CREATE TABLE HelpData (KOD INTEGER, SZULO TEXT, ERTEK TEXT, SORSZAM INTEGER, SORSZAMSZOV TEXT, "
         "MELYSEG INTEGER, TEMPPONT TEXT, VEGPONT INTEGER, HELPCONTEXT INTEGER, TEMAKOR TEXT, WORDS TEXT, "
@@ -105,11 +104,13 @@ void createTable(const QString &folder) {
     sqlite3_close(db);
 }
 
-QStringList queryHelpSql() { return {QStringLiteral("SELECT max(KOD)"), QStringLiteral("FROM helpdata")}; }
+QStringList queryHelpSql() {
+    return {QStringLiteral("SELECT max(KOD)"), QStringLiteral("FROM helpdata")};
+}
 
 QStringList szulopontQuerySql() {
-    return {QStringLiteral("SELECT *"), QStringLiteral("  FROM HelpData"), QStringLiteral("   WHERE (MELYSEG=:PMELYSEG)"),
-            QStringLiteral("        AND  (NOT(ERTEK = :PERTEK))")};
+    return {QStringLiteral("SELECT *"), QStringLiteral("  FROM HelpData"),
+            QStringLiteral("   WHERE (MELYSEG=:PMELYSEG)"), QStringLiteral("        AND  (NOT(ERTEK = :PERTEK))")};
 }
 
 QStringList keresQuerySql() {
@@ -118,8 +119,8 @@ QStringList keresQuerySql() {
 }
 
 QStringList querySearchSql() {
-    return {QStringLiteral("SELECT TEMAKOR"), QStringLiteral("FROM HelpData"), QStringLiteral("WHERE  (WORDS LIKE :param1)"),
-            QStringLiteral("GROUP BY TEMAKOR")};
+    return {QStringLiteral("SELECT TEMAKOR"), QStringLiteral("FROM HelpData"),
+            QStringLiteral("WHERE  (WORDS LIKE :param1)"), QStringLiteral("GROUP BY TEMAKOR")};
 }
 
 } // namespace HelpData

@@ -39,6 +39,7 @@ HelpTopicStore::HelpTopicStore(QObject *parent)
     TableHelp->AfterInsert = [this](TDataSet *ds) { TableHelpAfterInsert(ds); };
     TableHelp->BeforePost = [this](TDataSet *ds) { TableHelpBeforePost(ds); };
     TableHelp->AfterPost = [this](TDataSet *ds) { TableHelpAfterPost(ds); };
+    TableHelp->BeforeInsertWrite = [this](TDataSet *ds) { TableHelpBeforeInsertWrite(ds); };
 
     QueryHelp->setObjectName(QStringLiteral("QueryHelp"));
     QueryHelp->SetDatabase(DatabaseHelp);
@@ -69,18 +70,81 @@ void HelpTopicStore::close() {
     DatabaseHelp->Close();
 }
 
-void HelpTopicStore::TableHelpAfterInsert(TDataSet *) {
+bool HelpTopicStore::ReadOnly() const {
+    return TableHelp->Active() && !TableHelp->CanModify();
+}
+
+qint32 HelpTopicStore::nextKey() {
     QueryHelp->Close();
     QueryHelp->Open();
-    const qint64 largest = QueryHelp->FieldByName(QStringLiteral("MAX OF KOD"))->AsLargeInt();
+    const qint64 largest = QueryHelp->FieldByName(HelpData::MaxOfKod)->AsLargeInt();
     QueryHelp->Close();
     if (largest >= std::numeric_limits<qint32>::max())
         throw EDatabaseError::inFile(TableHelp->sourceName(), QStringLiteral("no free topic key is left"));
-    TableHelp->FieldByName(QStringLiteral("KOD"))->SetAsInteger(largest + 1);
+    return qint32(largest + 1);
+}
+
+void HelpTopicStore::TableHelpAfterInsert(TDataSet *) {
+    TableHelp->FieldByName(HelpData::KOD)->SetAsInteger(nextKey());
+    m_keyTakenIn = DatabaseHelp->InTransaction() ? DatabaseHelp->TransactionSerial() : 0;
+}
+
+// A key taken before this write's transaction may have been taken by another writer since: the new topic then
+// gets the next free one, so no two topics share a key.
+void HelpTopicStore::TableHelpBeforeInsertWrite(TDataSet *) {
+    if (m_keyTakenIn != 0 && m_keyTakenIn == DatabaseHelp->TransactionSerial())
+        return;
+    TField *kod = TableHelp->FieldByName(HelpData::KOD);
+    const qint32 free = nextKey();
+    if (kod->AsLargeInt() < free)
+        kod->SetAsInteger(free);
+}
+
+void HelpTopicStore::write(const std::function<void()> &body) {
+    TTable *t = TableHelp;
+    if (DatabaseHelp->InTransaction()) {
+        body();
+        return;
+    }
+    t->UpdateRecord(); // the pending row as it stands, with what is typed in the edits
+    const TDataSet::PendingRow pending = t->SavePending();
+    const qint64 bookmark = t->Bookmark();
+    auto undo = [&](const TDataSet::PendingRow &keep) {
+        DatabaseHelp->Rollback();
+        try {
+            // A row still pending as it should stay is kept through the reading (the texts being typed too).
+            const TDataSet::PendingRow now = t->SavePending();
+            const bool same = now.state == keep.state && now.row == keep.row && now.buffer == keep.buffer;
+            if (!same)
+                t->Cancel();
+            if (t->IndexFieldNames() != HelpData::OrderDisplay)
+                t->SetIndexFieldNames(HelpData::OrderDisplay);
+            t->Refresh();
+            if (!same) {
+                t->GotoBookmark(bookmark);
+                t->RestorePending(keep);
+            }
+        } catch (...) {
+        }
+    };
+    DatabaseHelp->StartTransaction();
+    try {
+        t->RefreshIfChanged();
+        body();
+        DatabaseHelp->Commit();
+    } catch (const EDatabaseConflict &) {
+        // The post of the pending row was refused: it stays pending as the refusal left it, on the stored row.
+        undo(t->SavePending());
+        throw;
+    } catch (...) {
+        undo(pending);
+        throw;
+    }
+    SaveTableChanges(t); // the posts inside the transaction skipped it
 }
 
 void HelpTopicStore::TableHelpBeforePost(TDataSet *) {
-    TField *leaf = TableHelp->FieldByName(QStringLiteral("VEGPONT"));
+    TField *leaf = TableHelp->FieldByName(HelpData::VEGPONT);
     if (leaf->IsNull())
         leaf->SetAsBoolean(false);
 }
@@ -89,34 +153,20 @@ void HelpTopicStore::TableHelpAfterPost(TDataSet *) {
     SaveTableChanges(TableHelp);
 }
 
-// Runs a pass as one transaction with the grid detached and the busy cursor shown. On any error the
-// table is read back as it was before the pass, the window is restored and the error goes on.
+// Runs a pass inside a write (its own, or the command's it is part of) with the grid detached and the busy
+// cursor shown. On any error the window is restored and the error goes on; the write undoes the rest.
 void HelpTopicStore::runPass(const std::function<void()> &body) {
-    TableHelp->CheckBrowseMode();
     if (BeginBusy)
         BeginBusy();
     if (DetachGrid)
         DetachGrid();
     TableHelp->DisableControls();
-    const qint64 bookmark = TableHelp->Bookmark();
-    bool began = false;
     try {
-        DatabaseHelp->StartTransaction();
-        began = true;
-        body();
-        DatabaseHelp->Commit();
-        SaveTableChanges(TableHelp); // the posts of the pass skipped it inside the transaction
+        write([this, &body] {
+            TableHelp->CheckBrowseMode();
+            body();
+        });
     } catch (...) {
-        if (began) // a transaction someone else had open is not ours to roll back
-            DatabaseHelp->Rollback();
-        try {
-            TableHelp->Cancel();
-            if (TableHelp->IndexFieldNames() != HelpData::OrderDisplay)
-                TableHelp->SetIndexFieldNames(HelpData::OrderDisplay);
-            TableHelp->Refresh();
-            TableHelp->GotoBookmark(bookmark);
-        } catch (...) {
-        }
         TableHelp->EnableControls();
         if (AttachGrid)
             AttachGrid();
@@ -135,19 +185,16 @@ void HelpTopicStore::RenumberOutline(bool ReparentChildren) {
     TTable *t = TableHelp;
     if (!t->Active())
         t->Open();
-    // Without the parent order siblings would not be adjacent; stop before anything changes.
-    if (!t->HasIndexOn(HelpData::OrderParent))
-        throw EDatabaseError::inFile(t->sourceName(),
-                                     QStringLiteral("index on %1 not found").arg(HelpData::OrderParent));
+    checkParentOrder();
     runPass([this, t, ReparentChildren] {
-        TField *kodF = t->FieldByName(QStringLiteral("KOD"));
-        TField *szuloF = t->FieldByName(QStringLiteral("SZULO"));
-        TField *ertekF = t->FieldByName(QStringLiteral("ERTEK"));
-        TField *sorszamF = t->FieldByName(QStringLiteral("SORSZAM"));
-        TField *szovF = t->FieldByName(QStringLiteral("SORSZAMSZOV"));
-        TField *melysegF = t->FieldByName(QStringLiteral("MELYSEG"));
-        TField *markF = t->FieldByName(QStringLiteral("TEMPPONT"));
-        TField *leafF = t->FieldByName(QStringLiteral("VEGPONT"));
+        TField *kodF = t->FieldByName(HelpData::KOD);
+        TField *szuloF = t->FieldByName(HelpData::SZULO);
+        TField *ertekF = t->FieldByName(HelpData::ERTEK);
+        TField *sorszamF = t->FieldByName(HelpData::SORSZAM);
+        TField *szovF = t->FieldByName(HelpData::SORSZAMSZOV);
+        TField *melysegF = t->FieldByName(HelpData::MELYSEG);
+        TField *markF = t->FieldByName(HelpData::TEMPPONT);
+        TField *leafF = t->FieldByName(HelpData::VEGPONT);
 
         const qint32 startKod = kodF->AsInteger();
 
@@ -226,7 +273,7 @@ void HelpTopicStore::RenumberOutline(bool ReparentChildren) {
         }
 
         t->SetIndexFieldNames(HelpData::OrderDisplay);
-        t->Locate(QStringLiteral("KOD"), startKod);
+        t->Locate(HelpData::KOD, startKod);
         markLeavesInPass();
     });
 }
@@ -235,9 +282,9 @@ void HelpTopicStore::markLeavesInPass() {
     TTable *t = TableHelp;
     if (DetachGrid)
         DetachGrid();
-    TField *kodF = t->FieldByName(QStringLiteral("KOD"));
-    TField *melysegF = t->FieldByName(QStringLiteral("MELYSEG"));
-    TField *leafF = t->FieldByName(QStringLiteral("VEGPONT"));
+    TField *kodF = t->FieldByName(HelpData::KOD);
+    TField *melysegF = t->FieldByName(HelpData::MELYSEG);
+    TField *leafF = t->FieldByName(HelpData::VEGPONT);
     const qint32 startKod = kodF->AsInteger();
     t->Last();
     qint32 following = 0;
@@ -249,9 +296,16 @@ void HelpTopicStore::markLeavesInPass() {
         following = melysegF->AsInteger();
         t->Prior();
     }
-    t->Locate(QStringLiteral("KOD"), startKod);
+    t->Locate(HelpData::KOD, startKod);
     if (AttachGrid)
         AttachGrid();
+}
+
+void HelpTopicStore::checkParentOrder() {
+    // Without the parent order siblings would not be adjacent; stop before anything changes.
+    if (!TableHelp->HasIndexOn(HelpData::OrderParent))
+        throw EDatabaseError::inFile(TableHelp->sourceName(),
+                                     QStringLiteral("index on %1 not found").arg(HelpData::OrderParent));
 }
 
 void HelpTopicStore::MarkLeaves() {
@@ -260,12 +314,12 @@ void HelpTopicStore::MarkLeaves() {
     runPass([this] { markLeavesInPass(); });
 }
 
-QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
+QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics,
+                                            const std::function<void(const QList<qint32> &)> &beforeCommit) {
     TTable *t = TableHelp;
     if (!t->Active())
         t->Open();
-    t->CheckBrowseMode();
-    // Check the shape first, so a bad outline adds nothing.
+    // Check the shape and the parent order first, so a bad outline adds nothing.
     int previous = 0;
     for (const NewTopic &topic : topics) {
         if (topic.level < 1 || topic.level > previous + 1)
@@ -274,18 +328,22 @@ QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
                 QStringLiteral("topic \"%1\" is more than one level below the topic before it").arg(topic.title));
         previous = topic.level;
     }
-    // Parents are numbered as the renumber pass will number them: new top-level topics follow the existing ones.
-    int topCount = 0;
-    {
-        TField *szulo = t->FieldByName(QStringLiteral("SZULO"));
-        for (t->First(); !t->Eof(); t->Next())
-            topCount += szulo->IsNull();
-    }
+    checkParentOrder();
     QList<qint32> keys;
-    QStringList path;      // number of the latest topic at each level
-    QList<int> childCount; // children given so far to the latest topic at each level
-    DatabaseHelp->StartTransaction();
-    try {
+    write([&] {
+        t->CheckBrowseMode();
+        // Parents are numbered as the renumber pass will number them: new top-level topics follow the existing
+        // ones (as the file holds them now).
+        int topCount = 0;
+        {
+            TField *szulo = t->FieldByName(HelpData::SZULO);
+            for (t->First(); !t->Eof(); t->Next())
+                topCount += szulo->IsNull();
+        }
+        QStringList parents;
+        QStringList path;      // number of the latest topic at each level
+        QList<int> childCount; // children given so far to the latest topic at each level
+        const int width = t->FieldByName(HelpData::ERTEK)->Size();
         for (const NewTopic &topic : topics) {
             const int level = topic.level;
             path = path.mid(0, level - 1);
@@ -295,28 +353,28 @@ QList<qint32> HelpTopicStore::AppendOutline(const QList<NewTopic> &topics) {
             const int ordinal = level == 1 ? ++topCount : ++childCount[level - 2];
             const QString number =
                 parent.isEmpty() ? QString::number(ordinal) : parent + QLatin1Char('.') + QString::number(ordinal);
-            path << number;
-            t->Insert();
-            t->FieldByName(QStringLiteral("SZULO"))->SetAsString(parent);
-            t->FieldByName(QStringLiteral("MELYSEG"))->SetAsInteger(level);
-            t->FieldByName(QStringLiteral("TEMAKOR"))->SetAsString(topic.title);
-            t->FieldByName(QStringLiteral("WORDS"))->SetAsString(topic.words);
-            if (topic.hasHelpContext)
-                t->FieldByName(QStringLiteral("HELPCONTEXT"))->SetAsInteger(topic.helpContext);
-            t->FieldByName(QStringLiteral("HELPHTML"))->SetAsString(topic.page);
-            if (number.size() > t->FieldByName(QStringLiteral("ERTEK"))->Size())
+            if (number.size() > width)
                 throw EDatabaseError::inFile(
                     t->sourceName(), QStringLiteral("the outline is too deep: number %1 does not fit").arg(number));
-            keys << t->FieldByName(QStringLiteral("KOD"))->AsInteger();
+            path << number;
+            parents << parent;
+        }
+        for (int i = 0; i < topics.size(); ++i) {
+            const NewTopic &topic = topics[i];
+            t->Insert();
+            t->FieldByName(HelpData::SZULO)->SetAsString(parents[i]);
+            t->FieldByName(HelpData::MELYSEG)->SetAsInteger(topic.level);
+            t->FieldByName(HelpData::TEMAKOR)->SetAsString(topic.title);
+            t->FieldByName(HelpData::WORDS)->SetAsString(topic.words);
+            if (topic.hasHelpContext)
+                t->FieldByName(HelpData::HELPCONTEXT)->SetAsInteger(topic.helpContext);
+            t->FieldByName(HelpData::HELPHTML)->SetAsString(topic.page);
+            keys << t->FieldByName(HelpData::KOD)->AsInteger();
             t->Post();
         }
-        DatabaseHelp->Commit();
-    } catch (...) {
-        DatabaseHelp->Rollback();
-        t->Cancel();
-        t->Refresh();
-        throw;
-    }
-    RenumberOutline(false);
+        RenumberOutline(false);
+        if (beforeCommit)
+            beforeCommit(keys);
+    });
     return keys;
 }

@@ -42,9 +42,19 @@ public:
     TQuery *SzulopontQuery;
     TQuery *KeresQuery;
 
-    /// Points the connection at `<startDir>/Help` and opens the table in display order.
+    /// Points the connection at `<startDir>/Help` and opens the table in display order. A help set whose folder
+    /// or table file cannot be written opens read-only.
     void open(const QString &startDir);
     void close();
+    /// True when the open table cannot be written (a help set installed read-only).
+    bool ReadOnly() const;
+
+    /// Runs a command's writes as one transaction on what the file holds now: the rows are read again first
+    /// when another writer changed the file. On any error nothing is written, the rows are read back as they
+    /// were and the pending row is pending again. Inside another write it runs as part of that one.
+    void write(const std::function<void()> &body);
+    /// Raises, before anything changes, when the table lacks the parent order a renumber pass walks in.
+    void checkParentOrder();
 
     /// Derives every topic's number, ordinal, depth and sort text from the parent numbers; with
     /// ReparentChildren, a renumbered topic's subtree follows it. Ends with the leaf pass.
@@ -52,14 +62,18 @@ public:
     /// Sets every row's leaf flag from the depths in display order.
     void MarkLeaves();
 
-    /// Adds a whole outline after the last top-level topic in one transaction, then renumbers. Each topic's
-    /// level is at most one deeper than the topic before it. Returns the new keys in order.
-    QList<qint32> AppendOutline(const QList<NewTopic> &topics);
+    /// Adds a whole outline after the last top-level topic and renumbers, in one transaction. Each topic's
+    /// level is at most one deeper than the topic before it. `beforeCommit` runs last inside the transaction,
+    /// with the new keys (their numbers final); when it raises, nothing is added. Returns the new keys in order.
+    QList<qint32> AppendOutline(const QList<NewTopic> &topics,
+                                const std::function<void(const QList<qint32> &)> &beforeCommit = {});
 
     // Record hooks of TableHelp.
     void TableHelpAfterInsert(TDataSet *dataSet);
     void TableHelpBeforePost(TDataSet *dataSet);
     void TableHelpAfterPost(TDataSet *dataSet);
+    /// Inside the write of a new topic: a key another writer took since the insert began is not used twice.
+    void TableHelpBeforeInsertWrite(TDataSet *dataSet);
 
     // What a window does around a pass: the grid stops redrawing, the busy cursor shows.
     std::function<void()> DetachGrid;
@@ -68,6 +82,9 @@ public:
     std::function<void()> EndBusy;
 
 private:
+    qint32 nextKey();
     void markLeavesInPass();
     void runPass(const std::function<void()> &body);
+
+    quint64 m_keyTakenIn = 0; // the transaction in which the pending topic's key was taken, 0 outside one
 };

@@ -31,7 +31,7 @@ private:
 };
 
 /// A read-only result of SQL over a folder connection. Results are read whole when the query opens.
-/// An aggregate column without a name is called as the desktop engine calls it: "MAX OF KOD".
+/// An aggregate column without a name is called by its function and argument: "MAX OF KOD".
 class TQuery : public TDataSet {
     Q_OBJECT
     Q_PROPERTY(QString DatabaseName READ DatabaseName WRITE SetDatabaseName)

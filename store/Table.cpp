@@ -49,7 +49,9 @@ void TTable::SetDatabase(TDatabase *database) {
     m_binding.setDatabase(database);
 }
 
-TDatabase *TTable::database() const { return m_binding.database(); }
+TDatabase *TTable::database() const {
+    return m_binding.database();
+}
 
 void TTable::SetTableName(const QString &name) {
     if (Active())
@@ -61,13 +63,13 @@ QString TTable::sourceName() const {
     if (!m_file.isEmpty())
         return m_file;
     const TDatabase *db = database();
-    const QString folder = db ? (db->Folder().isEmpty() ? db->Path() : db->Folder())  : m_binding.name();
+    const QString folder = db ? (db->Folder().isEmpty() ? db->Path() : db->Folder()) : m_binding.name();
     return folder.isEmpty() ? m_tableName : QDir(folder).filePath(m_tableName + QLatin1String(".db"));
 }
 
 bool TTable::readOnly() const {
     const TDatabase *db = database();
-    return m_readOnly || (db && db->ReadOnly());
+    return m_readOnly || (db && (db->ReadOnly() || (!m_schema.isEmpty() && Active() && db->schemaReadOnly(m_schema))));
 }
 
 void TTable::doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> &rows) {
@@ -89,7 +91,8 @@ void TTable::doOpen(QVector<Column> &columns, std::vector<std::unique_ptr<Row>> 
         while ((rc = sqlite3_step(info)) == SQLITE_ROW) {
             Column c;
             c.name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(info, 1)));
-            c.type = fieldTypeFromDeclared(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(info, 2))));
+            c.type =
+                fieldTypeFromDeclared(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(info, 2))));
             columns.append(c);
             m_columnNames << c.name;
         }
@@ -134,13 +137,23 @@ qint64 TTable::dataVersion() {
     return version;
 }
 
-void TTable::Refresh() { reload(); }
+void TTable::Refresh() {
+    reload();
+}
 
 void TTable::RefreshIfChanged() {
-    if (!Active() || State() != dsBrowse)
+    if (!Active())
         return;
-    if (dataVersion() != m_dataVersion)
+    TDatabase *db = database();
+    if (db->attachmentStale(m_schema)) {
+        finalizeStatements();
+        db->reattach(m_schema);
         reload();
+    } else if (dataVersion() != m_dataVersion) {
+        reload();
+    }
+    if (db->InTransaction())
+        m_freshIn = db->TransactionSerial();
 }
 
 void TTable::doClose() {
@@ -150,12 +163,17 @@ void TTable::doClose() {
 
 void TTable::finalizeStatements() {
     sqlite3_finalize(m_insert);
-    sqlite3_finalize(m_update);
+    sqlite3_finalize(m_select);
+    for (sqlite3_stmt *update : std::as_const(m_updates))
+        sqlite3_finalize(update);
+    m_updates.clear();
     sqlite3_finalize(m_delete);
-    m_insert = m_update = m_delete = nullptr;
+    m_insert = m_select = m_delete = nullptr;
 }
 
-bool TTable::HasIndexOn(const QString &fieldNames) { return findIndex(fieldNames, nullptr); }
+bool TTable::HasIndexOn(const QString &fieldNames) {
+    return findIndex(fieldNames, nullptr);
+}
 
 bool TTable::findIndex(const QString &fieldNames, QVector<int> *orderCols) {
     const QStringList wanted = splitFieldNames(fieldNames);
@@ -212,7 +230,9 @@ void TTable::SetIndexFieldNames(const QString &names) {
     reorder();
 }
 
-QVector<int> TTable::orderColumns() const { return m_orderCols; }
+QVector<int> TTable::orderColumns() const {
+    return m_orderCols;
+}
 
 void TTable::stepWrite(sqlite3_stmt *stmt) {
     const int rc = sqlite3_step(stmt);
@@ -228,44 +248,131 @@ void TTable::bindRow(sqlite3_stmt *stmt, const QVector<QVariant> &values, int fi
         bindValue(stmt, first + i, values[i], cols[i].type);
 }
 
-qint64 TTable::doInsert(const QVector<QVariant> &values) {
+template <typename F> void TTable::writeTransaction(F &&body) {
     TDatabase *db = database();
-    if (!m_insert) {
-        QStringList names, marks;
-        for (const QString &n : std::as_const(m_columnNames)) {
-            names << quoted(n);
-            marks << QStringLiteral("?");
-        }
-        m_insert = db->prepare(QStringLiteral("INSERT INTO %1.%2(%3) VALUES(%4)")
-                                   .arg(quoted(m_schema), quoted(m_tableName), names.join(QLatin1Char(',')),
-                                        marks.join(QLatin1Char(','))));
+    if (db->InTransaction()) {
+        body();
+        return;
     }
-    bindRow(m_insert, values, 1);
-    stepWrite(m_insert);
-    return sqlite3_last_insert_rowid(db->handle());
+    db->StartTransaction();
+    try {
+        body();
+        db->Commit();
+    } catch (...) {
+        db->Rollback();
+        throw;
+    }
 }
 
-void TTable::doUpdate(qint64 id, const QVector<QVariant> &, const QVector<QVariant> &values) {
+bool TTable::readRow(qint64 id, QVector<QVariant> &values) {
     TDatabase *db = database();
-    if (!m_update) {
-        QStringList sets;
+    if (!m_select) {
+        QStringList names;
         for (const QString &n : std::as_const(m_columnNames))
-            sets << quoted(n) + QStringLiteral("=?");
-        m_update = db->prepare(QStringLiteral("UPDATE %1.%2 SET %3 WHERE rowid=?")
-                                   .arg(quoted(m_schema), quoted(m_tableName), sets.join(QLatin1Char(','))));
+            names << quoted(n);
+        m_select = db->prepare(QStringLiteral("SELECT %1 FROM %2.%3 WHERE rowid=?")
+                                   .arg(names.join(QLatin1Char(',')), quoted(m_schema), quoted(m_tableName)));
     }
-    bindRow(m_update, values, 1);
-    sqlite3_bind_int64(m_update, int(values.size()) + 1, id);
-    stepWrite(m_update);
-    if (sqlite3_changes(db->handle()) == 0)
-        fail(QStringLiteral("the row was deleted by another program"));
+    sqlite3_bind_int64(m_select, 1, id);
+    const int rc = sqlite3_step(m_select);
+    if (rc == SQLITE_ROW) {
+        values.resize(m_columnNames.size());
+        for (int i = 0; i < values.size(); ++i)
+            values[i] = readColumn(m_select, i);
+    }
+    sqlite3_reset(m_select);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        db->raise(m_file, rc);
+    if (rc == SQLITE_DONE)
+        return false;
+    canonicalize(values);
+    return true;
+}
+
+qint64 TTable::doInsert(QVector<QVariant> &values) {
+    TDatabase *db = database();
+    qint64 id = 0;
+    writeTransaction([&] {
+        if (BeforeInsertWrite)
+            BeforeInsertWrite(this); // writes through the fields into the pending row, which `values` is
+        if (!m_insert) {
+            QStringList names, marks;
+            for (const QString &n : std::as_const(m_columnNames)) {
+                names << quoted(n);
+                marks << QStringLiteral("?");
+            }
+            m_insert = db->prepare(QStringLiteral("INSERT INTO %1.%2(%3) VALUES(%4)")
+                                       .arg(quoted(m_schema), quoted(m_tableName), names.join(QLatin1Char(',')),
+                                            marks.join(QLatin1Char(','))));
+        }
+        bindRow(m_insert, values, 1);
+        stepWrite(m_insert);
+        id = sqlite3_last_insert_rowid(db->handle());
+    });
+    return id;
+}
+
+void TTable::doUpdate(qint64 id, const QVector<QVariant> &original, QVector<QVariant> &values) {
+    TDatabase *db = database();
+    writeTransaction([&] {
+        // Inside a transaction whose rows were found to be the file's, a row held as the edit began is the
+        // row in the file: no need to read it again (a pass posts every row).
+        QVector<QVariant> current;
+        const QVector<QVariant> *held = heldValues(id);
+        if (m_freshIn == db->TransactionSerial() && held && *held == original)
+            current = original;
+        else if (!readRow(id, current))
+            fail(QStringLiteral("the row was deleted by another program"));
+        QList<int> ours, conflicts;
+        QStringList conflictNames;
+        for (int c = 0; c < values.size() && c < current.size(); ++c) {
+            if (values[c] == original.value(c))
+                continue;
+            ours << c;
+            if (current[c] != original.value(c) && current[c] != values[c]) {
+                conflicts << c;
+                conflictNames << m_columnNames.value(c);
+            }
+        }
+        if (!conflicts.isEmpty())
+            throw EDatabaseConflict(
+                EDatabaseError::inFile(sourceName(), QStringLiteral("another program changed %1 of the row meanwhile")
+                                                         .arg(conflictNames.join(QStringLiteral(", "))))
+                    .message(),
+                conflicts, conflictNames, current, values);
+        QVector<QVariant> merged = current;
+        for (int c : std::as_const(ours))
+            merged[c] = values[c];
+        if (!ours.isEmpty()) {
+            QByteArray key;
+            for (int c : std::as_const(ours))
+                key += QByteArray::number(c) + ',';
+            sqlite3_stmt *&update = m_updates[key];
+            if (!update) {
+                QStringList sets;
+                for (int c : std::as_const(ours))
+                    sets << quoted(m_columnNames[c]) + QStringLiteral("=?");
+                update = db->prepare(QStringLiteral("UPDATE %1.%2 SET %3 WHERE rowid=?")
+                                         .arg(quoted(m_schema), quoted(m_tableName), sets.join(QLatin1Char(','))));
+            }
+            const QVector<Column> &cols = columns();
+            int index = 1;
+            for (int c : std::as_const(ours))
+                bindValue(update, index++, values[c], cols[c].type);
+            sqlite3_bind_int64(update, index, id);
+            stepWrite(update);
+            if (sqlite3_changes(db->handle()) == 0)
+                fail(QStringLiteral("the row was deleted by another program"));
+        }
+        values = merged;
+    });
 }
 
 void TTable::doDelete(qint64 id) {
     TDatabase *db = database();
     if (!m_delete)
-        m_delete = db->prepare(
-            QStringLiteral("DELETE FROM %1.%2 WHERE rowid=?").arg(quoted(m_schema), quoted(m_tableName)));
+        m_delete =
+            db->prepare(QStringLiteral("DELETE FROM %1.%2 WHERE rowid=?").arg(quoted(m_schema), quoted(m_tableName)));
     sqlite3_bind_int64(m_delete, 1, id);
     stepWrite(m_delete);
     if (sqlite3_changes(db->handle()) == 0)

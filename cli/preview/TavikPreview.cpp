@@ -13,6 +13,7 @@
 #include "report/engine/Streaming.h"
 
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>

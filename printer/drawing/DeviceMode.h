@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 /// The device settings of one printer as a print job uses them: which fields the device honours (`dmFields`)
@@ -43,4 +44,11 @@ struct DeviceMode {
 
     /// A length or count as the 16-bit field holds it.
     static qint16 clamp16(qint64 v) { return qint16(v < -32768 ? -32768 : v > 32767 ? 32767 : v); }
+};
+
+/// The names that identify the selected printer to the platform, handed out with its device mode.
+struct PrinterNames {
+    QString device;
+    QString driver;
+    QString port;
 };

@@ -2,6 +2,7 @@
 
 #include "printer/drawing/Canvas.h"
 #include "printer/drawing/EmfFormat.h"
+#include "printer/drawing/EmfRecords.h"
 
 #include <QBrush>
 #include <QFont>
@@ -44,15 +45,16 @@ public:
     void drawImage(const QRectF &r, const QImage &image, const QRectF &sr, Qt::ImageConversionFlags flags) override;
     void drawTextItem(const QPointF &p, const QTextItem &textItem) override;
 
-    /// A text as its record, beside the painter (see canvas::DrawText); `width` is its measured width.
-    void drawText(const QPointF &origin, const QString &text, const QFont &font, qreal width);
     /// A rounded rectangle as its own record; `ellipseWidth`/`Height` size the corner ellipse.
     void drawRoundRect(const QRectF &rect, qreal ellipseWidth, qreal ellipseHeight);
+    /// A text as its record, beside the painter (see canvas::DrawText); `width` is its measured width.
+    void drawText(const QPointF &origin, const QString &text, const QFont &font, qreal width);
 
     /// Header, records, end record.
     QByteArray bytes() const;
 
 private:
+    // The device context as the records have left it, so a state is written only when it changes.
     struct Dc {
         quint32 pen = emf::StockObject | emf::BLACK_PEN;
         quint32 brush = emf::StockObject | emf::WHITE_BRUSH;
@@ -66,30 +68,56 @@ private:
         bool scaled = false; // world transform set, coordinates in sixteenths
         QTransform world;
     };
+    // A pen, brush or font created in the recording, kept for reuse.
     struct Object {
         QByteArray key;
         quint32 handle;
         quint64 lastUse;
     };
 
-    // records
-    QByteArray &begin(quint32 type);
-    void finish();
+    /// Logical units per user unit under a world transform.
+    static constexpr int SubUnits = 16;
+    static quint32 colorOf(const QColor &c) { return emf::colorRef(c.red(), c.green(), c.blue()); }
+
+    // records (EmfPaintEngine.cpp)
+    emf::RecordWriter start(quint32 type, quint32 fixedLength);
     void record0(quint32 type);
     void record1(quint32 type, quint32 v);
-    void recordRect(quint32 type, const QRect &r);
+    void recordBox(quint32 type, const QRect &box);
+    void recordPoint(quint32 type, const QPoint &p);
 
-    // state
+    // mapping and objects (EmfPaintEngineState.cpp)
     void ensureMapping(bool needTransform);
+    void resetWorld();
     QPointF map(const QPointF &p) const;
     QPoint mapI(const QPointF &p) const;
     QRect gdiBox(const QRectF &r) const;
     void selectPen();
-    void selectNullPen();
     void selectBrush();
-    void selectNullBrush();
-    canvas::TextAdvances &textAdvances(const QFont &font);
-    void recordText(const QPointF &p, const QString &text, const QFont &font, qreal width, qreal ascent, qreal descent);
+    void selectFont(const QFont &font, qreal pixelSize);
+    static QByteArray fontRecordBody(const QFont &font, qreal pixelSize);
+    void selectObject(quint32 handle, quint32 &slot);
+    quint32 object(const QByteArray &key, const QByteArray &body, quint32 type);
+    void releaseUnused();
+    void setTextColor(quint32 c);
+    void setBkMode(int m);
+    void setBkColor(quint32 c);
+    void setTextAlign(quint32 a);
+    void setPolyFill(int m);
+
+    // clipping (EmfPaintEngineClip.cpp)
+    void applyClip();
+    void restoreUnclipped();
+    void writeClipRegion(const QPainterPath &clip);
+
+    // shapes and paths (EmfPaintEngineShapes.cpp)
+    void writePoints(quint32 type16, quint32 type32, const QList<QPoint> &pts);
+    void writePathBody(const QPainterPath &path);
+    bool writeOpenFigures(const QPainterPath &path);
+
+    // bitmaps (EmfPaintEngineBitmaps.cpp)
+    void drawBitmap(const QRectF &r, const QImage &image, const QRectF &sr);
+
     // Calls beside the painter take its pending state, and give back afterwards the state it last handed us:
     // the painter may restore its own without telling us (it believes we never saw the pending one).
     struct PainterState {
@@ -101,26 +129,14 @@ private:
     };
     PainterState takePainterState();
     void restorePainterState(const PainterState &state);
-    void selectFont(const QFont &font, qreal pixelSize);
-    static QByteArray fontRecordBody(const QFont &font, qreal pixelSize);
-    void selectObject(quint32 handle, quint32 &slot);
-    quint32 object(const QByteArray &key, const QByteArray &body, quint32 type);
-    void releaseUnused();
-    void setTextColor(quint32 c);
-    void setBkMode(int m);
-    void setBkColor(quint32 c);
-    void setTextAlign(quint32 a);
-    void setPolyFill(int m);
-    void applyClip();
-    void writePoints(quint32 type16, quint32 type32, const QList<QPoint> &pts);
-    void writePathBody(const QPainterPath &path);
-    bool writeOpenFigures(const QPainterPath &path);
-    void boundsAdd(const QRectF &deviceRect);
-    void drawBitmap(const QRectF &r, const QImage &image, const QRectF &sr);
+
+    // text (EmfPaintEngineText.cpp)
+    canvas::TextAdvances &textAdvances(const QFont &font);
+    void advances(const QString &text, const QFont &font, qreal &natural);
+    void recordText(const QPointF &p, const QString &text, const QFont &font, qreal width, qreal ascent, qreal descent);
 
     EmfRecorder *m_device;
     QByteArray m_records;
-    qsizetype m_recordStart = -1;
     int m_recordCount = 0;
     quint32 m_maxHandle = 0;
     std::vector<bool> m_handleUsed;

@@ -1,6 +1,7 @@
 #include "printer/drawing/EmfReader.h"
 
 #include "printer/drawing/EmfFormat.h"
+#include "printer/drawing/EmfRecords.h"
 #include "printer/drawing/Units.h"
 
 #include <QStringDecoder>
@@ -9,39 +10,43 @@
 
 namespace emf {
 
+using H = layout::Header;
+
 std::optional<Header> parseHeader(const uchar *p, qsizetype size) {
-    if (size < MinHeaderBytes || u32(p) != EMR_HEADER || u32(p + 40) != Signature)
+    if (size < H::MinLength || u32(p) != EMR_HEADER || u32(p + H::Signature) != Signature)
         return std::nullopt;
     Header h;
-    h.headerSize = u32(p + 4);
-    if (h.headerSize < quint32(MinHeaderBytes) || h.headerSize > quint32(size) || h.headerSize % 4)
+    h.headerSize = u32(p + layout::Common::Size);
+    if (h.headerSize < H::MinLength || h.headerSize > quint32(size) || h.headerSize % 4)
         return std::nullopt;
-    h.bounds = QRect(QPoint(i32(p + 8), i32(p + 12)), QPoint(i32(p + 16), i32(p + 20)));
-    h.frame = QRect(QPoint(i32(p + 24), i32(p + 28)), QPoint(i32(p + 32), i32(p + 36)));
-    h.bytes = u32(p + 48);
-    h.records = u32(p + 52);
-    h.handles = u16(p + 56);
+    h.bounds = QRect(QPoint(i32(p + H::Bounds), i32(p + H::Bounds + 4)),
+                     QPoint(i32(p + H::Bounds + 8), i32(p + H::Bounds + 12)));
+    h.frame =
+        QRect(QPoint(i32(p + H::Frame), i32(p + H::Frame + 4)), QPoint(i32(p + H::Frame + 8), i32(p + H::Frame + 12)));
+    h.bytes = u32(p + H::Bytes);
+    h.records = u32(p + H::Records);
+    h.handles = u16(p + H::Handles);
     if (h.bytes < h.headerSize)
         return std::nullopt;
-    h.device = QSize(i32(p + 72), i32(p + 76));
-    h.millimeters = QSize(i32(p + 80), i32(p + 84));
+    h.device = QSize(i32(p + H::Device), i32(p + H::Device + 4));
+    h.millimeters = QSize(i32(p + H::Millimeters), i32(p + H::Millimeters + 4));
 
     // The description and pixel format may sit where the header extensions would be.
     quint32 effective = h.headerSize;
-    const quint32 nDescription = u32(p + 60), offDescription = u32(p + 64);
-    if (nDescription && offDescription >= quint32(MinHeaderBytes) && offDescription < effective)
+    const quint32 nDescription = u32(p + H::DescriptionChars), offDescription = u32(p + H::DescriptionOffset);
+    if (nDescription && offDescription >= H::MinLength && offDescription < effective)
         effective = offDescription;
-    if (effective >= 100) {
-        const quint32 cbPixelFormat = u32(p + 88), offPixelFormat = u32(p + 92);
-        if (cbPixelFormat && offPixelFormat >= quint32(MinHeaderBytes) && offPixelFormat < effective)
+    if (effective >= H::Micrometers) {
+        const quint32 cbPixelFormat = u32(p + H::PixelFormatSize), offPixelFormat = u32(p + H::PixelFormatOffset);
+        if (cbPixelFormat && offPixelFormat >= H::MinLength && offPixelFormat < effective)
             effective = offPixelFormat;
     }
     if (h.device.width() > 0 && h.millimeters.width() > 0)
         h.pixelsPerMmX = double(h.device.width()) / h.millimeters.width();
     if (h.device.height() > 0 && h.millimeters.height() > 0)
         h.pixelsPerMmY = double(h.device.height()) / h.millimeters.height();
-    if (effective >= 108) {
-        const qint32 umX = i32(p + 100), umY = i32(p + 104);
+    if (effective >= H::Length) {
+        const qint32 umX = i32(p + H::Micrometers), umY = i32(p + H::Micrometers + 4);
         if (umX > 0 && h.device.width() > 0)
             h.pixelsPerMmX = h.device.width() * 1000.0 / umX;
         if (umY > 0 && h.device.height() > 0)
@@ -74,28 +79,46 @@ std::optional<Header> parseHeader(const uchar *p, qsizetype size) {
 }
 
 qint64 declaredLength(const char *data, qsizetype size) {
-    if (size < 52)
+    if (size < H::Records)
         return -1;
     const auto *p = reinterpret_cast<const uchar *>(data);
-    if (u32(p) != EMR_HEADER || u32(p + 40) != Signature)
+    if (u32(p) != EMR_HEADER || u32(p + H::Signature) != Signature)
         return -1;
-    const quint32 headerSize = u32(p + 4);
-    const quint32 bytes = u32(p + 48);
-    if (headerSize < quint32(MinHeaderBytes) || bytes < headerSize)
+    const quint32 headerSize = u32(p + layout::Common::Size);
+    const quint32 bytes = u32(p + H::Bytes);
+    if (headerSize < H::MinLength || bytes < headerSize)
         return -1;
     return bytes;
+}
+
+std::optional<qsizetype> brokenRecord(const QByteArray &emf) {
+    const auto *p = reinterpret_cast<const uchar *>(emf.constData());
+    const auto header = parseHeader(p, emf.size());
+    if (!header)
+        return qsizetype(0);
+    const qsizetype end = std::min<qsizetype>(emf.size(), qsizetype(header->bytes));
+    qsizetype at = 0;
+    while (at < end) {
+        const quint32 size = end - at >= 8 ? u32(p + at + layout::Common::Size) : 0;
+        if (size < layout::Common::Parameters || size % 4 || qsizetype(size) > end - at)
+            return at;
+        if (u32(p + at) == EMR_EOF)
+            return std::nullopt;
+        at += size;
+    }
+    return std::nullopt;
 }
 
 } // namespace emf
 
 QString EmfRecord::text() const {
-    if (!isText() || size < 52)
+    if (!isText() || size < emf::layout::ExtTextOut::Options)
         return {};
-    const quint64 width = type == 84 ? 2 : 1;
+    const quint64 width = type == emf::EMR_EXTTEXTOUTW ? 2 : 1;
     if (quint64(stringOffset) < 8 || quint64(stringOffset) + quint64(chars) * width > size)
         return {};
     const uchar *s = data + stringOffset;
-    if (type == 84) {
+    if (type == emf::EMR_EXTTEXTOUTW) {
         QString out(qsizetype(chars), Qt::Uninitialized);
         for (quint32 i = 0; i < chars; ++i)
             out[i] = QChar(emf::u16(s + 2 * i));
@@ -112,19 +135,19 @@ bool forEachEmfRecord(const QByteArray &emf, const std::function<bool(const EmfR
     const qsizetype total = emf.size();
     if (!emf::parseHeader(p, total))
         return false;
-    const qsizetype end = std::min<qsizetype>(total, qsizetype(emf::u32(p + 48)));
+    const qsizetype end = std::min<qsizetype>(total, qsizetype(emf::u32(p + emf::layout::Header::Bytes)));
     qsizetype at = 0;
     while (at + 8 <= end) {
         EmfRecord r;
         r.type = emf::u32(p + at);
-        r.size = emf::u32(p + at + 4);
+        r.size = emf::u32(p + at + emf::layout::Common::Size);
         if (r.size < 8 || qsizetype(r.size) > end - at)
             break;
         r.offset = at;
         r.data = p + at;
-        if (r.isText() && r.size >= 52) {
-            r.chars = emf::u32(r.data + 44);
-            r.stringOffset = emf::u32(r.data + 48);
+        if (r.isText() && r.size >= emf::layout::ExtTextOut::Options) {
+            r.chars = emf::u32(r.data + emf::layout::ExtTextOut::Chars);
+            r.stringOffset = emf::u32(r.data + emf::layout::ExtTextOut::StringOffset);
         }
         if (!visit(r))
             return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "printer/drawing/EmfFormat.h"
+
 #include <QByteArray>
 #include <QRect>
 #include <QRectF>
@@ -34,6 +36,11 @@ std::optional<Header> parseHeader(const uchar *data, qsizetype size);
 /// -1 when they do not start a metafile.
 qint64 declaredLength(const char *data, qsizetype size);
 
+/// Where the chain of records after the header breaks: the offset of the first record whose length is
+/// below a record's least, not a whole number of 4-byte words, or runs past the end the header declares
+/// (or of a tail too short for a record). None when the chain holds up to the end record or the end.
+std::optional<qsizetype> brokenRecord(const QByteArray &emf);
+
 } // namespace emf
 
 /// One record as enumeration hands it out. For the two text records (83, 84) `chars` and `stringOffset`
@@ -46,7 +53,7 @@ struct EmfRecord {
     quint32 chars = 0;
     quint32 stringOffset = 0;
 
-    bool isText() const { return type == 83 || type == 84; }
+    bool isText() const { return type == emf::EMR_EXTTEXTOUTA || type == emf::EMR_EXTTEXTOUTW; }
     /// The text of a text record (type 83 decoded from Windows-1250); empty when the count and offset do
     /// not fit inside the record.
     QString text() const;

@@ -1,50 +1,17 @@
 #pragma once
 
 #include "printer/drawing/DeviceMode.h"
+#include "printer/drawing/PrinterError.h"
+#include "printer/drawing/PrinterPapers.h"
 
 #include <QList>
-#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <memory>
 #include <optional>
-#include <stdexcept>
 
 class QPainter;
 class QPaintDevice;
-
-/// A failure of the platform printer (a job that cannot start, a page that cannot be added, ...).
-class EPrinterError : public std::runtime_error {
-public:
-    explicit EPrinterError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString &message() const { return m_message; }
-
-private:
-    QString m_message;
-};
-
-/// The names that identify the selected printer to the platform.
-struct PrinterNames {
-    QString device;
-    QString driver;
-    QString port;
-};
-
-/// One paper a printer offers: its code (a device paper code, or a driver code above DMPAPER_USER), its
-/// name and its portrait size.
-struct PaperInfo {
-    int code = 0;
-    QString name;
-    QSizeF sizeMm;
-};
-
-/// One paper source of a printer with its bin code.
-struct BinInfo {
-    int code = 0;
-    QString name;
-};
 
 /// Device capabilities a job asks for, in device pixels.
 enum class DeviceCap { LOGPIXELSX, LOGPIXELSY, PHYSICALWIDTH, PHYSICALHEIGHT, PHYSICALOFFSETX, PHYSICALOFFSETY };
@@ -101,37 +68,3 @@ public:
     bool Landscape();
     void SetLandscape(bool landscape);
 };
-
-/// Where printer objects come from: the application-wide printer and private ones, both made by one
-/// factory (installed printers by default; the command-line tool puts a PDF file there, tests a scripted
-/// printer system).
-namespace printers {
-
-using Factory = std::function<std::unique_ptr<TPrinter>()>;
-
-/// The application-wide printer, made on first use.
-TPrinter &Printer();
-/// `installed` when it lists a printer; otherwise the PDF printer, which writes `StandInFile()`, so that
-/// a machine without printers still honours paper sizes and orientation (the default factory's choice).
-std::unique_ptr<TPrinter> WithStandIn(std::unique_ptr<TPrinter> installed);
-/// The file the PDF printer standing in for missing printers writes: tavik-print.pdf in the temporary folder.
-QString StandInFile();
-/// A new private printer object.
-std::unique_ptr<TPrinter> NewPrinter();
-/// Installs a factory (none: the installed printers) and drops the application-wide printer, so the next
-/// use makes it from the new factory. Returns the factory that was installed before.
-Factory SetFactory(Factory factory);
-
-/// Installs a factory for the lifetime of the guard.
-class ScopedFactory {
-public:
-    explicit ScopedFactory(Factory factory) : m_previous(SetFactory(std::move(factory))) {}
-    ~ScopedFactory() { SetFactory(std::move(m_previous)); }
-    ScopedFactory(const ScopedFactory &) = delete;
-    ScopedFactory &operator=(const ScopedFactory &) = delete;
-
-private:
-    Factory m_previous;
-};
-
-} // namespace printers

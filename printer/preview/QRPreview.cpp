@@ -227,14 +227,14 @@ void TQRPreview::focusInEvent(QFocusEvent *event) {
 }
 
 bool TQRPreview::event(QEvent *event) {
-    if (event->type() != QRMessages::PageReady && event->type() != QRMessages::Progress)
+    if (event->type() != qrmessages::PageReady && event->type() != qrmessages::Progress)
         return QScrollArea::event(event);
     // A notification of a printer this control no longer shows (or one that is gone) is dropped.
     const auto *message = static_cast<TQRMessageEvent *>(event);
     if (!m_printer || message->Printer() != m_printer)
         return true;
     const int param = message->Param() & 0xFFFF;
-    if (event->type() == QRMessages::PageReady) {
+    if (event->type() == qrmessages::PageReady) {
         pageReady(param);
     } else if (OnProgressUpdate) {
         OnProgressUpdate(this, param);

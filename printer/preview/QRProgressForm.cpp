@@ -38,7 +38,7 @@ void TQRProgressForm::CancelButtonClick() {
 }
 
 bool TQRProgressForm::event(QEvent *event) {
-    if (event->type() != QRMessages::Progress)
+    if (event->type() != qrmessages::Progress)
         return QDialog::event(event);
     const int p = m_printer ? m_printer->Progress() : static_cast<TQRMessageEvent *>(event)->Param();
     if (p % 5 == 0) {

@@ -18,11 +18,11 @@ TQRCompositeWinControl::TQRCompositeWinControl(TQRCompositeReport *composite)
 
 bool TQRCompositeWinControl::event(QEvent *event) {
     TQRCompositeReport *composite = m_composite;
-    if (composite && event->type() == QRMessages::PrintRequest) {
+    if (composite && event->type() == qrmessages::PrintRequest) {
         composite->Print();
         return true;
     }
-    if (composite && event->type() == QRMessages::PreviewClose) {
+    if (composite && event->type() == qrmessages::PreviewClose) {
         composite->cancelCurrent();
         return true;
     }

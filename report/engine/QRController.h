@@ -9,10 +9,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
 
+class QLocale;
 class TDataSet;
 class TQREvaluator;
 class TQRGroup;
@@ -117,6 +119,11 @@ protected:
 
 /// A controller that walks a data set (or asks OnNeedData) and prints a header, a detail band per record
 /// and a footer.
+/// A date, time or date-time parameter's value (`ftDate`, `ftTime`, `ftDateTime`) read from a text in the
+/// locale's short form; invalid when the text is none. A two-digit year falls within fifty years of today,
+/// as the user who typed it means.
+QVariant ParamDateValue(const QString &text, TFieldType type, const QLocale &locale);
+
 class TQRController : public TQRCustomController {
     Q_OBJECT
 public:

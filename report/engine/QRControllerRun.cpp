@@ -45,6 +45,40 @@ bool letMessagesRun(const QPointer<TQRCustomController> &self) {
 
 } // namespace
 
+// ---- query parameters ----
+
+namespace {
+
+// A year read from a format with a two-digit year, moved into the hundred years around today.
+QDate inCenturyWindow(QDate date, const QString &format) {
+    if (!date.isValid() || format.contains(QLatin1String("yyyy")) || !format.contains(QLatin1String("yy")))
+        return date;
+    const int first = QDate::currentDate().year() - 50;
+    int year = first - first % 100 + date.year() % 100;
+    if (year < first)
+        year += 100;
+    return QDate(year, date.month(), date.day());
+}
+
+} // namespace
+
+QVariant ParamDateValue(const QString &text, TFieldType type, const QLocale &locale) {
+    if (type == ftTime) {
+        const QTime t = locale.toTime(text, QLocale::ShortFormat);
+        return t.isValid() ? QVariant(t) : QVariant();
+    }
+    if (type == ftDate) {
+        const QString format = locale.dateFormat(QLocale::ShortFormat);
+        const QDate d = inCenturyWindow(locale.toDate(text, format), format);
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    const QString format = locale.dateTimeFormat(QLocale::ShortFormat);
+    const QDateTime dt = locale.toDateTime(text, format);
+    if (!dt.isValid())
+        return {};
+    return QDateTime(inCenturyWindow(dt.date(), format), dt.time());
+}
+
 // ---- TQRGroup ----
 
 void TQRGroup::CheckBreak() {
@@ -232,16 +266,7 @@ void TQRController::applyParams() {
         case ftDateTime: {
             if (v.Kind != evString)
                 break;
-            QVariant parsed;
-            if (param.DataType() == ftDate) {
-                if (const QDate d = locale.toDate(v.Text, QLocale::ShortFormat); d.isValid())
-                    parsed = d;
-            } else if (param.DataType() == ftTime) {
-                if (const QTime t = locale.toTime(v.Text, QLocale::ShortFormat); t.isValid())
-                    parsed = t;
-            } else if (const QDateTime dt = locale.toDateTime(v.Text, QLocale::ShortFormat); dt.isValid()) {
-                parsed = dt;
-            }
+            const QVariant parsed = ParamDateValue(v.Text, param.DataType(), locale);
             if (!parsed.isValid())
                 throw EQRError(QStringLiteral("'%1' is not a valid date or time for the parameter %2 of %3")
                                    .arg(v.Text, param.Name(), query->objectName()));

@@ -7,6 +7,7 @@
 #include "printer/QRPrinter.h"
 #include "printer/QRProgressWindow.h"
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "report/engine/QRController.h"
 #include "report/engine/QRExportFilter.h"
 #include "report/expr/Environment.h"
@@ -486,6 +487,18 @@ std::unique_ptr<TQRProgressWindow> progressWindow(TQRPrinter &printer, const QSt
     return window;
 }
 
+// Runs its action when it goes, however the scope is left.
+template <class Action> class Finally {
+public:
+    explicit Finally(Action action) : m_action(std::move(action)) {}
+    ~Finally() { m_action(); }
+    Finally(const Finally &) = delete;
+    Finally &operator=(const Finally &) = delete;
+
+private:
+    Action m_action;
+};
+
 const QString exportingCaption() {
     return QStringLiteral("Exporting Progress");
 }
@@ -508,18 +521,12 @@ void TCustomDezirUzu::Print() {
             printer->SetProgressReceiver(nullptr);
     }
     ReportPrinter = printer.get();
-    const auto restore = [&] {
+    const Finally restore([&] {
         printer.reset();
         ReportPrinter = remembered;
         window.reset();
-    };
-    try {
-        Generate(false);
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
+    });
+    Generate(false);
 }
 
 void TCustomDezirUzu::GeneratePages() {
@@ -574,21 +581,15 @@ void TCustomDezirUzu::Export(TQRExportFilter *filter) {
     if (ShowProgress())
         window = progressWindow(*printer, exportingCaption(), true);
     ReportPrinter = printer.get();
-    const auto restore = [&] {
+    const Finally restore([&] {
         printer.reset();
         window.reset();
         ExportFilter = nullptr;
         SetExporting(false);
         RenderPages = true;
         ReportPrinter = remembered;
-    };
-    try {
-        Generate(false);
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
+    });
+    Generate(false);
 }
 
 void TCustomDezirUzu::ExportContinued(TQRExportFilter *filter, TQRPrinter *printer) {
@@ -604,20 +605,14 @@ void TCustomDezirUzu::ExportContinued(TQRExportFilter *filter, TQRPrinter *print
     ReportPrinter = printer;
     const QPointer<TQRPrinter> target = printer;
     std::unique_ptr<TQRProgressWindow> window = progressWindow(*printer, exportingCaption(), ShowProgress());
-    const auto restore = [&] {
+    const Finally restore([&] {
         window.reset();
         if (target)
             target->SetProgressReceiver(nullptr);
         RenderPages = true;
         ReportPrinter = remembered;
-    };
-    try {
-        Generate(true);
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
+    });
+    Generate(true);
 }
 
 bool TCustomDezirUzu::SetupPrinter() {

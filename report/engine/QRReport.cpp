@@ -280,18 +280,18 @@ void TCustomDezirUzu::DropDesignPage() {
 
 bool TCustomDezirUzu::event(QEvent *event) {
     const QEvent::Type type = event->type();
-    if (type == QRMessages::PageReady) {
+    if (type == qrmessages::PageReady) {
         if (static_cast<TQRMessageEvent *>(event)->Param() == 1 && ReportPrinter) {
             DesignPage = ReportPrinter->FetchPage(1);
             Invalidate();
         }
         return true;
     }
-    if (type == QRMessages::PrintRequest) {
+    if (type == qrmessages::PrintRequest) {
         Print();
         return true;
     }
-    if (type == QRMessages::PreviewClose) {
+    if (type == qrmessages::PreviewClose) {
         if (Idle && ReportPrinter) {
             TQRPrinter *printer = ReportPrinter;
             if (printer->PreviewShowing())

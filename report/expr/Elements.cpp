@@ -179,7 +179,7 @@ TQREvValue stringOperation(TQREvOperation op, TQREvValue &a, const TQREvValue &b
     case opLessOrEqual:
     case opGreater:
     case opGreaterOrEqual:
-        return compare(op, QString::compare(a.Text, b.Text, Qt::CaseSensitive), 0);
+        return compare(op, qrexpr::compareText(a.Text, b.Text), 0);
     case opPlus:
         a.Text = joined(a.Text, b.Text);
         return std::move(a);

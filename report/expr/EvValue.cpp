@@ -1,8 +1,10 @@
 #include "report/expr/EvValue.h"
 
-#include <QLocale>
+#include <QStringDecoder>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 TQREvValue TQREvValue::integer(qint32 value) {
     TQREvValue v;
@@ -120,12 +122,50 @@ void shareInteger(QString &buffer, qint32 value, QString &out) {
     shareText(buffer, integerText(value, digits), out);
 }
 
-QString floatText(double value) {
-    QString s = QString::number(value, 'g', 15);
-    const QString dec = QLocale::system().decimalPoint();
-    if (dec != QLatin1String("."))
-        s.replace(QLatin1Char('.'), dec);
-    return s;
+namespace {
+
+// A character's place in Windows-1250 order: its byte, or past every byte for one outside the code page
+// (ordered there by code point: surrogates, which only pairs use, go after the rest of the first plane).
+class CodePageOrder {
+public:
+    CodePageOrder() {
+        QStringDecoder decoder("windows-1250");
+        for (int byte = 0x80; byte <= 0xFF; ++byte) {
+            const char c = char(byte);
+            const QString decoded = decoder.decode(QByteArrayView(&c, 1));
+            if (decoded.size() == 1 && decoded[0] != QChar::ReplacementCharacter)
+                m_upper.push_back({decoded[0].unicode(), char16_t(byte)});
+        }
+        std::sort(m_upper.begin(), m_upper.end());
+    }
+
+    quint32 rank(char16_t c) const {
+        if (c < 0x80)
+            return c;
+        const auto it = std::lower_bound(m_upper.begin(), m_upper.end(), std::pair<char16_t, char16_t>(c, 0));
+        if (it != m_upper.end() && it->first == c)
+            return it->second;
+        const quint32 codePointOrder = c >= 0xE000 ? c - 0x800u : c >= 0xD800 ? c + 0x2000u : c;
+        return 0x100u + codePointOrder;
+    }
+
+private:
+    std::vector<std::pair<char16_t, char16_t>> m_upper; // character, byte: the code page above ASCII
+};
+
+} // namespace
+
+int compareText(QStringView a, QStringView b) {
+    static const CodePageOrder order;
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x == y)
+            continue;
+        return order.rank(x) < order.rank(y) ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 QString booleanText(bool value) {

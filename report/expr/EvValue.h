@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/ValueText.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -61,8 +63,12 @@ qsizetype cutLength(QStringView text);
 QStringView integerText(qint32 value, char16_t (&digits)[11]);
 /// An integer's digits, made in `buffer` and shared into `out` as `shareText` does.
 void shareInteger(QString &buffer, qint32 value, QString &out);
-/// A float in the general format: up to 15 significant digits, the locale's decimal separator.
-QString floatText(double value);
+/// A float as a field's text has it (store/ValueText.h).
+using ::floatText;
+/// Orders two texts as their Windows-1250 bytes order: negative, zero or positive. A character outside
+/// that code page comes after every character in it, ordered by its code point, so distinct texts never
+/// compare equal. A proper prefix sorts first.
+int compareText(QStringView a, QStringView b);
 /// "True" or "False".
 QString booleanText(bool value);
 /// The value as text: an integer's digits, a float in the general format, a string, "True"/"False", or an

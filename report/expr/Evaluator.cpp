@@ -18,6 +18,7 @@ namespace {
 constexpr int kMaxNesting = 1000;
 
 const QString kErrorInExpression = QStringLiteral("Error in expression : ");
+const QString kTooDeep = QStringLiteral("Expression too deeply nested");
 
 // Where a scan stands: inside quotes, inside a bracketed name, and how deep in parentheses.
 struct Scan {
@@ -128,6 +129,19 @@ QStringList splitArguments(const QString &text) {
     return pieces;
 }
 
+// The first position at top level, never the text's first or last character, where `isOperator` holds;
+// -1 when there is none.
+template <typename IsOperator> qsizetype firstOperator(const QString &text, IsOperator isOperator) {
+    const qsizetype n = text.size();
+    Scan scan;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i >= 1 && i <= n - 2 && scan.topLevel() && isOperator(i))
+            return i;
+        scan.step(text[i]);
+    }
+    return -1;
+}
+
 std::unique_ptr<TQREvElement> unknownName(const QString &name) {
     return std::make_unique<TQREvElementError>(QStringLiteral("Unknown function : ") + name);
 }
@@ -144,22 +158,6 @@ public:
 private:
     TQREvaluator &m_evaluator;
 };
-
-void TQRDataSetList::Add(TDataSet *dataSet) {
-    if (dataSet)
-        m_items.append(dataSet);
-}
-
-void TQRDataSetList::Remove(TDataSet *dataSet) {
-    m_items.removeIf([dataSet](const QPointer<TDataSet> &p) { return p.isNull() || p.data() == dataSet; });
-}
-
-bool TQRDataSetList::Contains(TDataSet *dataSet) const {
-    for (const QPointer<TDataSet> &p : m_items)
-        if (p.data() == dataSet && dataSet)
-            return true;
-    return false;
-}
 
 TQREvaluator::TQREvaluator() = default;
 
@@ -288,95 +286,95 @@ void TQREvaluator::appendError(const QString &message) {
 void TQREvaluator::compileComparison(const QString &text) {
     const Depth depth(*this);
     if (depth.tooDeep())
-        return appendError(kErrorInExpression + text);
-    const qsizetype n = text.size();
-    Scan scan;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (i >= 1 && i <= n - 2 && scan.topLevel() &&
-            (c == QLatin1Char('<') || c == QLatin1Char('=') || c == QLatin1Char('>'))) {
-            const QChar next = text[i + 1];
-            TQREvOperation op = c == QLatin1Char('<') ? opLess : c == QLatin1Char('>') ? opGreater : opEqual;
-            qsizetype length = 1;
-            if (c == QLatin1Char('<') && next == QLatin1Char('>'))
-                op = opUnequal, length = 2;
-            else if (c == QLatin1Char('<') && next == QLatin1Char('='))
-                op = opLessOrEqual, length = 2;
-            else if (c == QLatin1Char('>') && next == QLatin1Char('='))
-                op = opGreaterOrEqual, length = 2;
-            appendElement(std::make_unique<TQREvElementOperator>(op));
-            compileAdditive(text.left(i));
-            compileAdditive(text.mid(i + length));
-            return;
-        }
-        scan.step(c);
+        return appendError(kTooDeep);
+    const qsizetype i = firstOperator(text, [&text](qsizetype at) {
+        const QChar c = text[at];
+        return c == QLatin1Char('<') || c == QLatin1Char('=') || c == QLatin1Char('>');
+    });
+    if (i < 0)
+        return compileAdditive(text);
+    const QChar c = text[i];
+    const QChar next = text[i + 1];
+    TQREvOperation op = c == QLatin1Char('<') ? opLess : c == QLatin1Char('>') ? opGreater : opEqual;
+    qsizetype length = 1;
+    if (c == QLatin1Char('<') && next == QLatin1Char('>'))
+        op = opUnequal, length = 2;
+    else if (c == QLatin1Char('<') && next == QLatin1Char('='))
+        op = opLessOrEqual, length = 2;
+    else if (c == QLatin1Char('>') && next == QLatin1Char('='))
+        op = opGreaterOrEqual, length = 2;
+    appendElement(std::make_unique<TQREvElementOperator>(op));
+    compileAdditive(text.left(i));
+    compileAdditive(text.mid(i + length));
+}
+
+// A level of operators that bind alike: two signs and a word operator. The text splits at the first one at
+// top level; the left part goes to the tighter level, the right part to this level again, with its signs
+// exchanged after the second sign (`-`, `/`) so the right-leaning compile keeps the left-to-right meaning.
+struct TQREvaluator::Chain {
+    QChar sign;
+    QChar inverse;
+    TQREvOperation signOperation;
+    TQREvOperation inverseOperation;
+    QLatin1StringView word; // with its trailing blank; the blank before it is part of the left side
+    TQREvOperation wordOperation;
+    void (TQREvaluator::*tighter)(const QString &);
+    void (TQREvaluator::*same)(const QString &);
+};
+
+void TQREvaluator::compileChain(const QString &text, const Chain &level) {
+    const Depth depth(*this);
+    if (depth.tooDeep())
+        return appendError(kTooDeep);
+    const qsizetype i = firstOperator(text, [&](qsizetype at) {
+        const QChar c = text[at];
+        return c == level.sign || c == level.inverse || (c == QLatin1Char(' ') && wordAt(text, at + 1, level.word));
+    });
+    if (i < 0)
+        return (this->*level.tighter)(text);
+    const QChar c = text[i];
+    if (c == QLatin1Char(' ')) {
+        appendElement(std::make_unique<TQREvElementOperator>(level.wordOperation));
+        (this->*level.tighter)(text.left(i + 1));
+        (this->*level.same)(text.mid(i + level.word.size()));
+        return;
     }
-    compileAdditive(text);
+    const bool inverse = c == level.inverse;
+    appendElement(std::make_unique<TQREvElementOperator>(inverse ? level.inverseOperation : level.signOperation));
+    (this->*level.tighter)(text.left(i));
+    const QString right = text.mid(i + 1);
+    (this->*level.same)(inverse ? exchanged(right, level.sign, level.inverse) : right);
 }
 
 void TQREvaluator::compileAdditive(const QString &text) {
-    const Depth depth(*this);
-    if (depth.tooDeep())
-        return appendError(kErrorInExpression + text);
-    const qsizetype n = text.size();
-    Scan scan;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (i >= 1 && i <= n - 2 && scan.topLevel()) {
-            if (c == QLatin1Char('+') || c == QLatin1Char('-')) {
-                const bool minus = c == QLatin1Char('-');
-                appendElement(std::make_unique<TQREvElementOperator>(minus ? opMinus : opPlus));
-                compileMultiplicative(text.left(i));
-                const QString right = text.mid(i + 1);
-                compileAdditive(minus ? exchanged(right, QLatin1Char('+'), QLatin1Char('-')) : right);
-                return;
-            }
-            if (c == QLatin1Char(' ') && wordAt(text, i + 1, QLatin1StringView("or "))) {
-                appendElement(std::make_unique<TQREvElementOperator>(opOr));
-                compileMultiplicative(text.left(i + 1));
-                compileAdditive(text.mid(i + 3));
-                return;
-            }
-        }
-        scan.step(c);
-    }
-    compileMultiplicative(text);
+    static const Chain additive{QLatin1Char('+'),
+                                QLatin1Char('-'),
+                                opPlus,
+                                opMinus,
+                                QLatin1StringView("or "),
+                                opOr,
+                                &TQREvaluator::compileMultiplicative,
+                                &TQREvaluator::compileAdditive};
+    compileChain(text, additive);
 }
 
 void TQREvaluator::compileMultiplicative(const QString &text) {
-    const Depth depth(*this);
-    if (depth.tooDeep())
-        return appendError(kErrorInExpression + text);
-    const qsizetype n = text.size();
-    Scan scan;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (i >= 1 && i <= n - 2 && scan.topLevel()) {
-            if (c == QLatin1Char('*') || c == QLatin1Char('/')) {
-                const bool divide = c == QLatin1Char('/');
-                appendElement(std::make_unique<TQREvElementOperator>(divide ? opDiv : opMul));
-                compileFactor(text.left(i));
-                const QString right = text.mid(i + 1);
-                compileMultiplicative(divide ? exchanged(right, QLatin1Char('*'), QLatin1Char('/')) : right);
-                return;
-            }
-            if (c == QLatin1Char(' ') && wordAt(text, i + 1, QLatin1StringView("and "))) {
-                appendElement(std::make_unique<TQREvElementOperator>(opAnd));
-                compileFactor(text.left(i + 1));
-                compileMultiplicative(text.mid(i + 4));
-                return;
-            }
-        }
-        scan.step(c);
-    }
-    compileFactor(text);
+    static const Chain multiplicative{QLatin1Char('*'),
+                                      QLatin1Char('/'),
+                                      opMul,
+                                      opDiv,
+                                      QLatin1StringView("and "),
+                                      opAnd,
+                                      &TQREvaluator::compileFactor,
+                                      &TQREvaluator::compileMultiplicative};
+    compileChain(text, multiplicative);
 }
 
 void TQREvaluator::compileFactor(const QString &raw) {
     const Depth depth(*this);
     const QString text = stripBlanks(raw);
     if (depth.tooDeep())
-        return appendError(kErrorInExpression + text);
+        return appendError(kTooDeep);
     // An empty factor (from "()", a lone sign or NOT, an empty argument) is an error like any other text.
     if (text.isEmpty())
         return appendError(kErrorInExpression);

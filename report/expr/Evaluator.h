@@ -1,52 +1,19 @@
 #pragma once
 
+#include "report/expr/DataSetList.h"
 #include "report/expr/Elements.h"
+#include "report/expr/ExprError.h"
 
-#include "store/DataSet.h"
-
-#include <QList>
 #include <QPointer>
 #include <QString>
 
 #include <memory>
-#include <stdexcept>
 
 class TQREvEnvironment;
 namespace qrexpr {
 class NumericPlan;
 class TextPlan;
 } // namespace qrexpr
-
-/// Raised by an evaluator asked for a value before it was compiled ("Evaluator not prepared"). It is the one
-/// failure the expression layer throws; every other fault is an `evError` value.
-class EQRExprError : public std::runtime_error {
-public:
-    explicit EQRExprError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString &message() const { return m_message; }
-
-private:
-    QString m_message;
-};
-
-/// The data sets whose fields an expression may name, in lookup order.
-///
-/// The report engine keeps one list for a run (the data sets of the report, its controllers and groups) and
-/// hands the same object to every evaluator and to its `Functions` environment before compiling, so
-/// `[Q.AMOUNT]` finds the data set whose component name is Q and `[AMOUNT]` the first one with such a
-/// field. Data sets are held weakly: a destroyed one drops out.
-class TQRDataSetList {
-public:
-    void Add(TDataSet *dataSet);
-    void Remove(TDataSet *dataSet);
-    void Clear() { m_items.clear(); }
-    int Count() const { return int(m_items.size()); }
-    /// The data set at a position; null when it was destroyed.
-    TDataSet *At(int i) const { return m_items.value(i).data(); }
-    bool Contains(TDataSet *dataSet) const;
-
-private:
-    QList<QPointer<TDataSet>> m_items;
-};
 
 /// One expression: compiled once into a queue of elements in prefix order, then evaluated many times.
 ///
@@ -111,7 +78,9 @@ protected:
 
 private:
     class Depth;
+    struct Chain;
 
+    void compileChain(const QString &text, const Chain &level);
     void compileAdditive(const QString &text);
     void compileMultiplicative(const QString &text);
     void compileFactor(const QString &text);

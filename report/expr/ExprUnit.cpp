@@ -4,6 +4,8 @@
 #include "report/expr/FunctionLibrary.h"
 #include "report/expr/Functions.h"
 
+#include "store/ValueText.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -28,8 +30,7 @@ Unit::Unit() {
     registerBuiltInFunctions(*registry);
     global = new TQREvEnvironment;
     const QLocale locale = QLocale::system();
-    global->AddEntry(QStringLiteral("AppStartTime"),
-                     quoted(locale.toString(g_processStart.time(), QLocale::LongFormat)));
+    global->AddEntry(QStringLiteral("AppStartTime"), quoted(longTimeText(g_processStart.time())));
     global->AddEntry(QStringLiteral("AppStartDate"),
                      quoted(locale.toString(g_processStart.date(), QLocale::ShortFormat)));
     global->AddEntry(QStringLiteral("AppName"), quoted(applicationTitle()));

@@ -3,9 +3,12 @@
 #include "report/expr/FormatFloat.h"
 #include "report/expr/FunctionLibrary.h"
 
+#include "store/ValueText.h"
+
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,14 +17,44 @@ qint32 wrap32(quint64 v) {
     return qint32(quint32(v));
 }
 
+// One character cased by the locale's rules; where they would make several characters of it (ß, the ﬁ
+// ligature), its own single mapping stands instead.
+void appendCased(QString &out, QStringView character, bool upper, const QLocale &locale) {
+    const QString one = character.toString();
+    const QString cased = upper ? locale.toUpper(one) : locale.toLower(one);
+    if (QStringView(cased).toUcs4().size() == 1) {
+        out += cased;
+        return;
+    }
+    const char32_t c = QStringView(one).toUcs4().value(0);
+    const char32_t single = upper ? QChar::toUpper(c) : QChar::toLower(c);
+    out += QString::fromUcs4(&single, 1);
+}
+
+// Cases a text one character at a time, so it keeps its length.
+QString caseEach(QStringView text, bool upper) {
+    const QLocale locale = QLocale::system();
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) // no ASCII letter cases to more than one character
+        return upper ? locale.toUpper(text.toString()) : locale.toLower(text.toString());
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        appendCased(out, text.mid(i, length), upper, locale);
+        i += length;
+    }
+    return out;
+}
+
 TQREvValue changeCase(const TQREvElementFunction &f, const char *name, bool upper) {
     if (f.ArgumentCount() != 1)
         return TQREvValue::error(QStringLiteral("Missing argument for %1").arg(QLatin1String(name)));
     const TQREvValue &a = f.Argument(0);
     if (a.Kind != evString)
         return TQREvValue::error(a.Text); // an error argument passes its message on
-    const QLocale locale = QLocale::system();
-    return TQREvValue::string(upper ? locale.toUpper(a.Text) : locale.toLower(a.Text));
+    return TQREvValue::string(caseEach(a.Text, upper));
 }
 
 // A float argument rounded half to even, within the 64-bit range the division works in.
@@ -58,7 +91,7 @@ bool compareWithExtreme(const TQREvValue &candidate, const TQREvValue &extreme, 
     case evString:
         if (candidate.Kind != evString)
             return false;
-        result = QString::compare(candidate.Text, extreme.Text, Qt::CaseSensitive);
+        result = qrexpr::compareText(candidate.Text, extreme.Text);
         return true;
     case evBoolean:
         if (candidate.Kind != evBoolean)
@@ -134,16 +167,17 @@ void TQREvPrettyFunction::ComputeResult(TQREvValue &value) {
     }
     const QString &text = a.Text;
     // A surrogate pair is one character.
-    const qsizetype first = text.size() >= 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate() ? 2 : 1;
-    const QLocale locale = QLocale::system();
-    value = TQREvValue::string(locale.toUpper(text.left(first)) + locale.toLower(text.mid(first)));
+    const qsizetype first = std::min<qsizetype>(
+        text.size(), text.size() >= 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate() ? 2 : 1);
+    const QStringView view(text);
+    value = TQREvValue::string(caseEach(view.first(first), true) + caseEach(view.sliced(first), false));
 }
 
 void TQREvTimeFunction::ComputeResult(TQREvValue &value) {
     if (ArgumentCount() != 0)
         value = TQREvValue::error();
     else
-        value = TQREvValue::string(QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat));
+        value = TQREvValue::string(longTimeText(QTime::currentTime()));
 }
 
 void TQREvDateFunction::ComputeResult(TQREvValue &value) {

@@ -1,19 +1,23 @@
 // Pictures of the windows on a help folder, for the README and for looking at changes:
 //   tavik_screens HELPDIR OUTDIR
+#include "app/Application.h"
+#include "app/DBEdit.h"
 #include "app/DataSource.h"
 #include "app/Main.h"
 #include "app/Tavik.h"
-#include "store/HelpEditor.h"
+#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -26,12 +30,28 @@ static bool save(QWidget *w, const QString &file) {
     return ok;
 }
 
+// Saves the modal box a command opens, then closes it with its No or Cancel.
+template <typename F> static bool saveBox(const QString &file, F &&command) {
+    bool ok = false;
+    QTimer::singleShot(300, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (!box) {
+            std::fprintf(stderr, "no box to save as %s\n", qPrintable(file));
+            return;
+        }
+        ok = save(box, file);
+        if (auto *question = qobject_cast<QMessageBox *>(box))
+            question->button(QMessageBox::No) ? question->button(QMessageBox::No)->click() : question->reject();
+        else if (auto *dialog = qobject_cast<QDialog *>(box))
+            dialog->reject();
+    });
+    command();
+    return ok;
+}
+
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    QFont::insertSubstitutions(
-        QStringLiteral("MS Sans Serif"),
-        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    prepareApplication();
     if (argc < 3) {
         std::fprintf(stderr, "usage: tavik_screens HELPDIR OUTDIR\n");
         return 1;
@@ -60,6 +80,9 @@ int main(int argc, char **argv) {
     edit->DBGrid1->setFocus();
     (void)QTest::qWaitFor([&] { return edit->DBGrid1->hasFocus(); });
     ok = save(edit, out + QStringLiteral("/editor-grid-focus.png")) && ok;
+    // Boxes of the program with Qt's own (Hungarian) texts: the delete question, answered No, and the page dialog.
+    ok = saveBox(out + QStringLiteral("/editor-delete-question.png"), [&] { edit->SpeedButtonDelete3Click(); }) && ok;
+    ok = saveBox(out + QStringLiteral("/editor-page-dialog.png"), [&] { edit->SpeedButton3Click(); }) && ok;
     // The viewer as "Help teszt" opens it: contents with a branch open and a topic chosen, then a search.
     auto *view = new TFormTavik();
     edit->FormTavik = view;

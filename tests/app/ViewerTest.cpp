@@ -3,24 +3,28 @@
 #include "app/DataSource.h"
 #include "app/HtmlView.h"
 #include "app/Tavik.h"
+#include "help/ContentsTree.h"
+#include "help/HelpViewerStore.h"
 #include "manual/TavikPrint.h"
 #include "printer/QRPrinter.h"
 #include "printer/drawing/EmfPlayer.h"
 #include "printer/drawing/Metafile.h"
 #include "report/engine/QRComposite.h"
 #include "report/engine/Streaming.h"
-#include "store/HelpViewer.h"
 #include "store/Table.h"
+#include "tests/support/WriteProtection.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -312,4 +316,74 @@ TEST(ContentsTreeBuild, TopicsOutOfStepGoUnderTheDeepestShallowerNodeOfThisBuild
     deep.clear();
     deep.AddTopicNode(3, QStringLiteral("alone"));
     EXPECT_EQ(deep.nodes().first().parent, -1);
+}
+
+// The viewer's own message box (the print button's) takes the activation while it is open; closing it gives
+// the activation back, which is no return of the reader: the page, the search results and the open tree stay.
+// Coming back from another window still rebuilds.
+TEST_F(Viewer, ItsOwnMessageBoxLeavesTheReadersPlace) {
+    setWords(addTopic(0, QStringLiteral("a")), QStringLiteral("alma"));
+    const int b = addTopic(0, QStringLiteral("b"));
+    addTopic(b, QStringLiteral("b1"));
+    window = new TFormTavik(); // real message boxes
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->TreeView1->topLevelItem(1)->setExpanded(true);
+    window->PageControl1->setCurrentWidget(window->TabSheetSearch);
+    window->Edit1->setText(QStringLiteral("alma"));
+    window->SpeedButton1->click();
+    QString boxText;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            box->accept();
+        }
+    });
+    window->ToolButton2->click();
+    window->activateWindow(); // what a window manager does when the box closes
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(boxText, QStringLiteral("Jelenleg ez a funkció nem érhető el!"));
+    EXPECT_EQ(window->PageControl1->currentWidget(), window->TabSheetSearch);
+    EXPECT_EQ(window->Panel4->text(), QStringLiteral("1 témakör összesen"));
+    EXPECT_TRUE(window->TreeView1->topLevelItem(1)->isExpanded());
+
+    // The reader goes to another window and comes back: the tree is built anew, with what was posted.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    addTopic(0, QStringLiteral("c"));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(treeLines(), QStringList({"a", "b", "  b1", "c"}));
+    EXPECT_EQ(window->PageControl1->currentWidget(), window->TabSheetContents);
+    EXPECT_FALSE(window->TreeView1->topLevelItem(1)->isExpanded());
+}
+
+// A help set installed read-only: the viewer shows, builds its tree, searches and shows pages with no word of
+// error, and leaves the folder as it was.
+TEST_F(Viewer, AReadOnlyHelpSetIsShownAsAnyOther) {
+    writePage(QStringLiteral("one.htm"), QStringLiteral("one"));
+    setWords(addTopic(0, QStringLiteral("One"), QStringLiteral("one.htm")), QStringLiteral("egy"));
+    const QStringList files = namesBelow(folder.path());
+    WriteProtection protection(folder.path());
+    if (!protection.active())
+        GTEST_SKIP() << "this machine cannot write-protect a folder against this user";
+    make();
+    showAndActivate();
+    EXPECT_EQ(treeLines(), QStringList({"One"}));
+    clickNode(nodeAt(0));
+    EXPECT_EQ(window->WebBrowser1->currentPath(), page("one.htm"));
+    window->PageControl1->setCurrentWidget(window->TabSheetSearch);
+    window->Edit1->setText(QStringLiteral("egy"));
+    window->SpeedButton1->click();
+    EXPECT_EQ(window->Panel4->text(), QStringLiteral("1 témakör összesen"));
+    QTest::keyClick(window->Edit1, Qt::Key_Escape);
+    delete window.data();
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('\n').toStdString();
+    EXPECT_EQ(namesBelow(folder.path()), files);
 }

@@ -1,26 +1,23 @@
 #pragma once
 
-#include <QProcess>
-#include <QString>
-#include <QStringList>
+#include "tests/support/TestSupport.h"
 
-/// Runs the `tavik` tool and keeps what it printed.
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-};
+#include <gtest/gtest.h>
 
+/// What a run of the `tavik` tool printed, and its status (-1 unless it exited by itself).
+using CliRun = ProcessRun;
+
+/// Runs the `tavik` tool as a user does: a separate process.
 inline CliRun tavik(const QStringList &args, const QString &workDir = {}) {
-    QProcess p;
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
-    p.start(QStringLiteral(TAVIK_CLI), args);
-    p.waitForFinished(120000);
-    CliRun r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProcess(QStringLiteral(TAVIK_CLI), args, workDir);
+}
+
+/// The run failed as a user should see it: status 1 and one line on stderr, that line being `message` when
+/// one is given.
+inline void ExpectOneLineFailure(const CliRun &r, const QStringList &args, const QString &message = {}) {
+    EXPECT_EQ(r.status, 1) << args.join(' ').toStdString();
+    if (!message.isEmpty()) {
+        EXPECT_EQ(r.err.trimmed(), message);
+    }
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString();
 }

@@ -5,18 +5,8 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace {
-
-void sql(const QString &file, const char *text) {
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, text, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-}
 
 void expectOneLineError(const CliRun &r, const char *containing) {
     EXPECT_EQ(r.status, 1);
@@ -36,7 +26,7 @@ TEST(TavikInit, MakesAnEmptyTableAndTheBlankPageButNeverTouchesATable) {
     EXPECT_TRUE(QFileInfo(dir.filePath("Help/HTML/Blank.htm")).isFile());
     EXPECT_TRUE(tavik({QStringLiteral("outline"), dir.path()}).out.isEmpty());
 
-    sql(dir.filePath("Help/HelpData.db"), "INSERT INTO HelpData(KOD, TEMAKOR) VALUES (1, 'kept')");
+    execSql(dir.filePath("Help/HelpData.db"), "INSERT INTO HelpData(KOD, TEMAKOR) VALUES (1, 'kept')");
     expectOneLineError(tavik({QStringLiteral("init"), dir.path()}), "exists already");
     EXPECT_EQ(tavik({QStringLiteral("outline"), dir.path()}).lines().size(), 1);
 }
@@ -45,7 +35,7 @@ TEST(TavikOutline, PrintsEveryRowInDisplayOrderTabSeparated) {
     TempFolder dir;
     ASSERT_EQ(tavik({QStringLiteral("init"), dir.path()}).status, 0);
     // Three top-level topics; 3 has 3.1 with 3.1.1 — stored with parents only, as another tool might.
-    sql(dir.filePath("Help/HelpData.db"),
+    execSql(dir.filePath("Help/HelpData.db"),
         "INSERT INTO HelpData(KOD, SZULO, MELYSEG, TEMAKOR) VALUES (1, NULL, 1, 'Egy'), (2, NULL, 1, 'Kettő'),"
         " (3, NULL, 1, 'Három'), (4, '3', 2, 'Alpont'), (5, '3.1', 3, 'Al-alpont');");
     ASSERT_EQ(tavik({QStringLiteral("renumber"), dir.path()}).status, 0);
@@ -56,7 +46,7 @@ TEST(TavikOutline, PrintsEveryRowInDisplayOrderTabSeparated) {
                            "4\t3\t3.1\t1\t03.01.\t2\t0\tAlpont", "5\t3.1\t3.1.1\t1\t03.01.01.\t3\t1\tAl-alpont"}));
 
     // Delete 2 and renumber with re-parenting: 1, 2, 2.1, 2.1.1.
-    sql(dir.filePath("Help/HelpData.db"), "DELETE FROM HelpData WHERE KOD = 2");
+    execSql(dir.filePath("Help/HelpData.db"), "DELETE FROM HelpData WHERE KOD = 2");
     ASSERT_EQ(tavik({QStringLiteral("renumber"), dir.path(), QStringLiteral("--reparent")}).status, 0);
     QStringList numbers;
     for (const QString &line : tavik({QStringLiteral("outline"), dir.path()}).lines())

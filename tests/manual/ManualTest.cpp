@@ -1,11 +1,11 @@
 // The manual's stored definition and the HELP field it prints: what each topic's band gets from the pages.
 #include "manual/ManualJob.h"
 
+#include "help/HelpPages.h"
 #include "printer/QRError.h"
 #include "report/controls/QRLabel.h"
 #include "report/controls/QRRichText.h"
 #include "store/DatabaseError.h"
-#include "store/HelpPages.h"
 #include "store/Table.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/support/TestSupport.h"
@@ -105,7 +105,7 @@ TEST(ManualDefinition, IsWhatTheWriterWritesAndHoldsTheDesign) {
     EXPECT_EQ(PropertyText(text, "Size.Values", TQRUnit::Native).toStdString(),
               "55.5625 21.166666666666668 21.166666666666668 1865.3125");
     // Pictures come from the page folder alone.
-    EXPECT_EQ(text->Source().ImageFolder(), HelpPages::pageFolder(sourceDir() + QStringLiteral("/demo")));
+    EXPECT_EQ(text->Source().ImageFolder(), helppages::pageFolder(sourceDir() + QStringLiteral("/demo")));
 
     // Without the viewer's table the manual cannot be read, and nothing of it is kept.
     TQRDefinition orphan;

@@ -94,7 +94,7 @@ private:
 
 } // namespace
 
-TEST(Compress, SameBitsAsTheLiteralAlgorithm) {
+TEST(Compress, SameBitsAsTheCoderWrittenBitByBit) {
     std::mt19937 random(1);
     QList<QByteArray> inputs = {samplePageBytes(3)};
     QByteArray sweep, saw, skewed;

@@ -1,17 +1,16 @@
 // Prints through a real CUPS queue when the machine has one that writes PDF files (scripts/cups-pdf-queue
 // sets one up); skips otherwise.
 #include "printer/QRPrinter.h"
-#include "printer/SampleReport.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
+#include "printer/sample/SampleReport.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -27,15 +26,6 @@ QString cupsPdfFolder() {
             if (line.startsWith(QLatin1String("Out ")))
                 folder = line.mid(4).trimmed();
     return folder.replace(QStringLiteral("${HOME}"), QDir::homePath());
-}
-
-int pdfPages(const QString &pdf) {
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {pdf});
-    p.waitForFinished(60000);
-    const auto m =
-        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(p.readAllStandardOutput()));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 } // namespace
@@ -55,7 +45,7 @@ TEST(CupsPrinter, StoredReportThroughTheSpooler) {
 
     TempFolder dir;
     const QString file = dir.filePath(QStringLiteral("manual.qrp"));
-    SampleReport::write(file, 5, true);
+    samplereport::write(file, 5, true);
     const QString title = QStringLiteral("tavikcups%1").arg(QRandomGenerator::global()->bounded(1000000000));
     TQRPrinter printer;
     ASSERT_TRUE(printer.PrintersInstalled());

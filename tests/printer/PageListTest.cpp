@@ -1,14 +1,17 @@
 #include "printer/QRError.h"
 #include "printer/QRPageList.h"
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 #include "tests/printer/PrinterTestSupport.h"
 #include "tests/support/TestSupport.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 #include <random>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -185,6 +188,65 @@ TEST(PageList, DamagedFilesFailAndLeaveTheListAsItWas) {
     walked.ReadFileHeader();
     EXPECT_EQ(walked.SeekPage(2), second);
     EXPECT_THROW(walked.SeekPage(3), EQRError);
+}
+
+// A fault is told by the page it hits: a missing page by its own number, a page whose drawing records break
+// off (a record of no length, of a length that is not a whole number of words, or running past the end) as
+// damaged, never drawn as a blank or partial page.
+TEST(PageList, DamageIsToldByThePageItHits) {
+    TempFolder dir;
+    const QByteArray plain = savedReport(dir.filePath(QStringLiteral("plain.qrp")), 3, false);
+    const QString path = dir.filePath(QStringLiteral("bad.qrp"));
+    QByteArray announced = plain;
+    put32(announced, 8, 4);
+    writeFile(path, announced);
+    TQRPageList list;
+    try {
+        list.LoadPages(path);
+        ADD_FAILURE() << "a fourth page was announced but never stored";
+    } catch (const EQRError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Damaged report file: page 4 is missing"));
+    }
+
+    const qint64 second = get32(plain, 128 + 4);
+    const struct {
+        const char *name;
+        qint32 size;
+    } breaks[] = {{"no length", 0}, {"not whole words", 10}, {"past the end", 0x10000}};
+    for (bool compress : {false, true})
+        for (const auto &b : breaks) {
+            SCOPED_TRACE(b.name);
+            QByteArray page = plain.mid(second + 8, get32(plain, second + 4) - second - 12);
+            put32(page, 108 + 4, b.size);
+            TMetafile broken;
+            ASSERT_TRUE(broken.LoadFromBytes(page)); // the header alone is sound
+            TQRPageList pages;
+            pages.SetCompression(compress);
+            pages.AddPage(numberedPage(1));
+            pages.AddPage(broken);
+            pages.AddPage(numberedPage(3));
+            try {
+                pages.FetchPage(2);
+                ADD_FAILURE() << "a broken page was handed out";
+            } catch (const EQRError &e) {
+                EXPECT_EQ(e.message(),
+                          QStringLiteral("Damaged report file: page 2 has a bad drawing record at byte 108"));
+            }
+            EXPECT_EQ(textOf(*pages.FetchPage(3)), QStringLiteral("Page 3"));
+            EXPECT_EQ(textOf(*pages.FetchPage(1)), QStringLiteral("Page 1"));
+        }
+
+    // Only regular files are report files: a pipe would wait for a writer forever, a device never ends.
+    const QString fifo = dir.filePath(QStringLiteral("pipe.qrp"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &notAFile : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+        try {
+            list.LoadPages(notAFile);
+            ADD_FAILURE() << notAFile.toStdString();
+        } catch (const EQRError &e) {
+            EXPECT_EQ(e.message(), QStringLiteral("Cannot open file \"%1\". It is not a regular file").arg(notAFile));
+        }
+    }
 }
 
 TEST(PageList, OlderHeaderSizesLoad) {

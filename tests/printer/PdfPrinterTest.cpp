@@ -1,7 +1,8 @@
 #include "printer/QRPrinter.h"
 #include "printer/QRPrinterSettings.h"
-#include "printer/SampleReport.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
+#include "printer/sample/SampleReport.h"
 #include "tests/printer/PrinterTestSupport.h"
 #include "tests/printer/ScriptedPrinter.h"
 #include "tests/support/TestSupport.h"
@@ -9,30 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
-#include <QProcess>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QString run(const QString &program, const QStringList &args) {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int pdfPages(const QString &pdf) {
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(run(QStringLiteral("pdfinfo"), {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-QString pdfPageSize(const QString &pdf) {
-    const auto m = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+ x [\\d.]+)"))
-                       .match(run(QStringLiteral("pdfinfo"), {pdf}));
-    return m.captured(1);
-}
 
 // A report file whose pages are `width` x `height` screen pixels and say "Page N".
 QString reportFile(const TempFolder &dir, int pages, int width, int height) {
@@ -60,7 +41,7 @@ TEST(PdfPrinter, StoredPagesBecomePdfPages) {
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
     printers::ScopedFactory guard([pdf] { return QtPrinter::PdfFile(pdf); });
     const QString file = dir.filePath(QStringLiteral("sample.qrp"));
-    SampleReport::write(file, 4, true);
+    samplereport::write(file, 4, true);
 
     TQRPrinter printer;
     ASSERT_TRUE(printer.PrintersInstalled());
@@ -71,7 +52,7 @@ TEST(PdfPrinter, StoredPagesBecomePdfPages) {
     EXPECT_EQ(printer.PrintStoredPages(), 2);
     EXPECT_EQ(pdfPages(pdf), 2);
     EXPECT_EQ(pdfPageSize(pdf), QStringLiteral("595 x 842"));
-    const QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    const QString text = pdfText(pdf);
     EXPECT_TRUE(text.contains(QStringLiteral("Page 2 of 4")));
     EXPECT_TRUE(text.contains(QStringLiteral("Page 3 of 4")));
     EXPECT_FALSE(text.contains(QStringLiteral("Page 1 of 4")));

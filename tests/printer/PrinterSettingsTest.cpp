@@ -1,5 +1,6 @@
 #include "printer/PrinterSettings.h"
 #include "printer/QRPrinterSettings.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "tests/printer/ScriptedPrinter.h"
 
 #include <QMetaProperty>

@@ -1,6 +1,6 @@
 #include "tests/printer/PrinterTestSupport.h"
 
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 
 #include <QFile>
 #include <QPainter>
@@ -16,10 +16,10 @@ TMetafile numberedPage(int n) {
 }
 
 QByteArray samplePageBytes(int n) {
-    TMetafile page(SampleReport::PageWidth, SampleReport::PageHeight, 96, 96);
+    TMetafile page(samplereport::PageWidth, samplereport::PageHeight, 96, 96);
     {
         TMetafileCanvas canvas(page);
-        SampleReport::paintPage(canvas.Painter(), n, 10);
+        samplereport::paintPage(canvas.Painter(), n, 10);
     }
     return page.Bytes();
 }

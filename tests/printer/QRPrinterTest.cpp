@@ -3,9 +3,10 @@
 #include "printer/QRMessages.h"
 #include "printer/QRPrinterSettings.h"
 #include "printer/QRProgressWindow.h"
-#include "printer/SampleReport.h"
 #include "printer/drawing/EmfRecorder.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/Units.h"
+#include "printer/sample/SampleReport.h"
 #include "tests/printer/PrinterTestSupport.h"
 #include "tests/printer/ScriptedPrinter.h"
 #include "tests/support/TestSupport.h"
@@ -25,7 +26,7 @@ public:
 
 protected:
     bool event(QEvent *e) override {
-        if (e->type() < QRMessages::Progress || e->type() > QRMessages::PreviewClose)
+        if (e->type() < qrmessages::Progress || e->type() > qrmessages::PreviewClose)
             return QObject::event(e);
         auto &m = static_cast<TQRMessageEvent &>(*e);
         events.append({e->type() - QEvent::User, m.Param()});
@@ -261,7 +262,7 @@ TEST_F(QRPrinterTest, CancellingAPrint) {
     produce(watched, 3);
     Receiver receiver;
     receiver.onEvent = [&](TQRMessageEvent &e) {
-        if (e.type() == QRMessages::Progress && e.Param() > 50)
+        if (e.type() == qrmessages::Progress && e.Param() > 50)
             e.Printer()->RequestCancel();
     };
     watched.SetProgressReceiver(&receiver);
@@ -326,7 +327,7 @@ TEST_F(QRPrinterTest, DiscardDuringARunKeepsItsStream) {
     Receiver receiver;
     TQRPrinter other;
     receiver.onEvent = [&](TQRMessageEvent &e) {
-        if (e.type() == QRMessages::PageReady && e.Printer()->State() == psDone)
+        if (e.type() == qrmessages::PageReady && e.Printer()->State() == psDone)
             e.Printer()->DiscardPages();
     };
     other.SetProgressReceiver(&receiver);
@@ -342,7 +343,7 @@ TEST_F(QRPrinterTest, FreedWhileLettingMessagesRun) {
     produce(*printer, 4);
     Receiver receiver;
     receiver.onEvent = [&](TQRMessageEvent &e) {
-        if (e.type() == QRMessages::Progress && e.Param() == 50)
+        if (e.type() == qrmessages::Progress && e.Param() == 50)
             delete e.Printer();
     };
     printer->SetProgressReceiver(&receiver);
@@ -440,7 +441,7 @@ TEST_F(QRPrinterTest, ABadFileLeavesThePages) {
         EXPECT_EQ(textOf(*printer.FetchPage(2)), QStringLiteral("Page 2"));
     }
     const QString good = dir.filePath(QStringLiteral("good.qrp"));
-    SampleReport::write(good, 2, true);
+    samplereport::write(good, 2, true);
     printer.LoadPages(good);
     EXPECT_EQ(printer.PagesProduced(), 2);
 

@@ -1,5 +1,6 @@
 #include "tests/printer/ScriptedPrinter.h"
 
+#include "printer/drawing/PrinterFactory.h"
 #include "tests/printer/PrinterTestSupport.h"
 
 DeviceMode ScriptedQueue::standardMode() {

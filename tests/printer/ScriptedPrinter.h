@@ -2,6 +2,7 @@
 
 #include "printer/drawing/Metafile.h"
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 
 #include <QPainter>
 

@@ -247,7 +247,7 @@ TEST_F(Cursor, TableFileIsFoundWhateverTheCaseOfItsName) {
 
 using Queries = HelpFixture;
 
-TEST_F(Queries, MaxOfKodIsNamedAsTheDesktopEngineNamesItAndNullWhenEmpty) {
+TEST_F(Queries, AnUnnamedAggregateIsCalledMaxOfKodAndIsNullWhenEmpty) {
     store.QueryHelp->Open();
     TField *max = store.QueryHelp->FindField(QStringLiteral("MAX OF KOD"));
     ASSERT_NE(max, nullptr);
@@ -320,10 +320,10 @@ TEST_F(Queries, SearchPatternMatchesInsideWordsAndGroupsByTitle) {
 
 TEST(SqlTables, AnyTableOfTheFolderCanBeNamedAndTyped) {
     TempFolder folder;
-    sqlOn(folder.filePath("Orders.db"),
-          "CREATE TABLE Orders (ID INTEGER, CUSTOMER TEXT, AMOUNT REAL, PAID BOOLEAN, DAY DATE, NOTE MEMO);"
-          "INSERT INTO Orders VALUES (1, 'Kovács', 150.5, 1, '2026-03-01', 'hosszú megjegyzés');"
-          "INSERT INTO Orders VALUES (2, 'Nagy', 20, 0, '2026-03-02', NULL);");
+    execSql(folder.filePath("Orders.db"),
+            "CREATE TABLE Orders (ID INTEGER, CUSTOMER TEXT, AMOUNT REAL, PAID BOOLEAN, DAY DATE, NOTE MEMO);"
+            "INSERT INTO Orders VALUES (1, 'Kovács', 150.5, 1, '2026-03-01', 'hosszú megjegyzés');"
+            "INSERT INTO Orders VALUES (2, 'Nagy', 20, 0, '2026-03-02', NULL);");
     TQuery q;
     q.setObjectName(QStringLiteral("Q"));
     q.SetDatabaseName(folder.path());

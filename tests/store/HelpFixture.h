@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Database.h"
+#include "store/DatabaseError.h"
 #include "store/HelpData.h"
 #include "store/HelpTopicStore.h"
 #include "store/Query.h"
@@ -11,17 +12,15 @@
 #include <QStringList>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-/// Runs SQL straight on a table file, as another program would.
-inline void sqlOn(const QString &file, const char *sql) {
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
-    EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
+/// The message of the data-layer error the call raises ("" when it raises none).
+template <typename F> QString errorOf(F &&call) {
+    try {
+        call();
+    } catch (const EDatabaseError &e) {
+        return e.message();
+    }
+    return {};
 }
 
 /// A help folder with an empty topic table, opened as the editor opens it.

@@ -60,8 +60,8 @@ protected:
         std::vector<Row> out;
         for (table()->First(); !table()->Eof(); table()->Next())
             out.push_back(Row{field("KOD")->AsInteger(), field("SORSZAM")->AsInteger(), field("MELYSEG")->AsInteger(),
-                              field("SZULO")->AsString(), field("ERTEK")->AsString(),
-                              field("SORSZAMSZOV")->AsString(), field("VEGPONT")->AsBoolean()});
+                              field("SZULO")->AsString(), field("ERTEK")->AsString(), field("SORSZAMSZOV")->AsString(),
+                              field("VEGPONT")->AsBoolean()});
         return out;
     }
 
@@ -72,16 +72,17 @@ protected:
         std::map<QString, std::vector<int>> ordinals;
         std::map<QString, int> kodOfNumber;
         for (const Row &row : r) {
-            ASSERT_TRUE(byKod.emplace(row.kod, &row).second) << "duplicate KOD " << row.kod; // 1
+            ASSERT_TRUE(byKod.emplace(row.kod, &row).second) << "duplicate KOD " << row.kod; // keys are unique
             ordinals[row.szulo].push_back(row.sorszam);
             kodOfNumber[row.ertek] = row.kod;
         }
-        for (auto &[parent, list] : ordinals) { // 2
+        for (auto &[parent, list] : ordinals) { // siblings are numbered 1 ... n
             std::sort(list.begin(), list.end());
             for (size_t i = 0; i < list.size(); ++i)
                 ASSERT_EQ(list[i], int(i) + 1) << "ordinals under '" << parent.toStdString() << "'";
         }
-        for (size_t i = 0; i < r.size(); ++i) { // 3 and 5
+        // number, sort text and depth follow from the parent; a leaf has no deeper row after it
+        for (size_t i = 0; i < r.size(); ++i) {
             const Row &row = r[i];
             const QString number = row.szulo.isEmpty() ? QString::number(row.sorszam)
                                                        : row.szulo + QLatin1Char('.') + QString::number(row.sorszam);
@@ -97,7 +98,7 @@ protected:
             else
                 ASSERT_EQ(kodOfNumber[row.szulo], parent) << row.ertek.toStdString();
         }
-        std::vector<int> order; // 4
+        std::vector<int> order; // display order is the tree read top to bottom
         for (const Row &row : r)
             order.push_back(row.kod);
         ASSERT_EQ(order, model.readingOrder());
@@ -106,7 +107,9 @@ protected:
     void runSequence(unsigned seed, int steps) {
         std::mt19937 rng(seed);
         OutlineModel model;
-        auto pick = [&](const std::vector<int> &v) { return v[std::uniform_int_distribution<size_t>(0, v.size() - 1)(rng)]; };
+        auto pick = [&](const std::vector<int> &v) {
+            return v[std::uniform_int_distribution<size_t>(0, v.size() - 1)(rng)];
+        };
         for (int step = 0; step < steps; ++step) {
             const std::vector<int> keys = model.keys();
             const int action = std::uniform_int_distribution<int>(0, 9)(rng);

@@ -216,9 +216,9 @@ TEST_F(Outline, AnUnnumberedTopicDoesNotCaptureOtherSubtrees) {
 TEST_F(Outline, TopicsStoredWithoutNumbersDoNotCaptureLaterTopics) {
     // Parents only, as another tool stores them: no old number is a prefix of anything.
     store.close();
-    sqlOn(helpDir + "/HelpData.db",
-          "INSERT INTO HelpData(KOD, SZULO, TEMAKOR) VALUES (1, NULL, 'one'), (2, '1', 'one-a'), (3, NULL, 'two'),"
-          " (4, '2', 'two-a'), (5, NULL, 'three');");
+    execSql(helpDir + "/HelpData.db",
+            "INSERT INTO HelpData(KOD, SZULO, TEMAKOR) VALUES (1, NULL, 'one'), (2, '1', 'one-a'), (3, NULL, 'two'),"
+            " (4, '2', 'two-a'), (5, NULL, 'three');");
     store.open(folder.path());
     store.RenumberOutline(true);
     EXPECT_EQ(numbers(), QStringList({"1:one", "1.1:one-a", "2:two", "2.1:two-a", "3:three"}));

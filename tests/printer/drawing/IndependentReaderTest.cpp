@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QPainter>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QSvgRenderer>
 
@@ -29,10 +28,8 @@ TEST(IndependentReader, ConvertsARecordedPage) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(page.Bytes());
     }
-    QProcess p;
-    p.start(tool, {QStringLiteral("-i"), emfPath, QStringLiteral("-o"), svgPath});
-    ASSERT_TRUE(p.waitForFinished(30000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const ProcessRun run = runProcess(tool, {QStringLiteral("-i"), emfPath, QStringLiteral("-o"), svgPath});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
     QFile svg(svgPath);
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     const QByteArray content = svg.readAll();

@@ -1,5 +1,6 @@
 #include "printer/QRError.h"
 #include "printer/QRPrinter.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
 #include "printer/export/QRExportFilterLibrary.h"
 #include "printer/export/QRPDFExportFilter.h"

@@ -153,10 +153,10 @@ TEST_F(PreviewControl, NotificationsOfAnotherOrFreedPrinterAreDropped) {
     preview.AttachPrinter(report.Printer());
     report.Run(2);
     available = 0;
-    deliver(preview, QRMessages::PageReady, 1, other.Printer());
-    deliver(preview, QRMessages::PageReady, 1, nullptr);
+    deliver(preview, qrmessages::PageReady, 1, other.Printer());
+    deliver(preview, qrmessages::PageReady, 1, nullptr);
     EXPECT_EQ(available, 0);
-    deliver(preview, QRMessages::PageReady, 1 | 0x30000, report.Printer()); // only the low 16 bits count
+    deliver(preview, qrmessages::PageReady, 1 | 0x30000, report.Printer()); // only the low 16 bits count
     EXPECT_EQ(available, 1);
 
     // The printer goes while the control shows it: the control forgets it and keeps working.

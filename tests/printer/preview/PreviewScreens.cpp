@@ -1,7 +1,7 @@
 // Pictures of the preview window, the print dialog and the progress window, for the README:
 //   tavik_preview_screens OUTDIR
 #include "printer/QRPrinter.h"
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 #include "printer/preview/QRPrev.h"
 #include "printer/preview/QRPreview.h"
 #include "printer/preview/QRPreviewWindows.h"
@@ -41,7 +41,7 @@ int main(int argc, char **argv) {
     RegisterPreviewWindows();
     QTemporaryDir work;
     const QString file = work.filePath(QStringLiteral("manual.qrp"));
-    SampleReport::write(file, 12, true);
+    samplereport::write(file, 12, true);
     bool ok = true;
 
     TQRPrinter printer;

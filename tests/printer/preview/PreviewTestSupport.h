@@ -1,6 +1,7 @@
 #pragma once
 
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/preview/QRPrev.h"
 #include "printer/preview/QRPreviewDialogs.h"
 #include "tests/printer/ScriptedPrinter.h"

@@ -1,6 +1,7 @@
 #include "printer/QRBasePrintDialog.h"
 #include "printer/QRPrinter.h"
 #include "printer/QRPrinterSettings.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/preview/QRPrev.h"
 #include "printer/preview/QRPrintDialog.h"
 #include "tests/printer/preview/PreviewTestSupport.h"

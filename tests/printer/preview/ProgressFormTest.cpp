@@ -21,7 +21,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QRMessages::Progress)
+        if (event->type() == qrmessages::Progress)
             if (auto *form = qobject_cast<TQRProgressForm *>(watched)) {
                 const int p = static_cast<TQRMessageEvent *>(event)->Param();
                 seen << QString::number(p);
@@ -59,7 +59,7 @@ TEST_F(ProgressForm, GaugeMovesInStepsOfFive) {
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Exporting Progress"));
 
     // Its printer gone, the window keeps showing what it is told and Cancel does nothing.
-    TQRMessageEvent late(QRMessages::Progress, 50, report.Printer());
+    TQRMessageEvent late(qrmessages::Progress, 50, report.Printer());
     report.FreePrinter();
     QApplication::sendEvent(&form, &late);
     EXPECT_EQ(form.Gauge->value(), 50);

@@ -1,5 +1,6 @@
 #include "printer/QRPrinter.h"
 #include "printer/drawing/Metafile.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/export/QRExportFilterLibrary.h"
 #include "printer/preview/QRPrev.h"
 #include "printer/preview/QRPreview.h"

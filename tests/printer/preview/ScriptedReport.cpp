@@ -71,7 +71,7 @@ void ScriptedReport::Export(TQRExportFilter &) {
 }
 
 bool ScriptedReport::event(QEvent *event) {
-    if (event->type() == QRMessages::PreviewClose) {
+    if (event->type() == qrmessages::PreviewClose) {
         // An idle report frees its printer once the preview has closed; a running one stops.
         if (m_running)
             stopRequested = true;

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -126,7 +127,7 @@ TEST(Composite, ACancelInTheFirstReportEndsTheJob) {
             if (++details != 2)
                 return;
             if (byMessage) {
-                TQRMessageEvent close(QRMessages::PreviewClose, 0, job.composite.Printer);
+                TQRMessageEvent close(qrmessages::PreviewClose, 0, job.composite.Printer);
                 QCoreApplication::sendEvent(job.composite.MessageWindow(), &close);
             } else {
                 job.a.report->Cancel();
@@ -155,7 +156,7 @@ TEST(Composite, ACancelInTheFirstReportEndsTheJob) {
     EXPECT_EQ(job.composite.Printer->parent(), &job.composite);
     EXPECT_EQ(job.events, (QStringList{"start 0 A tag 0", "finished composite"}));
     // An idle job's printer goes when its preview closes.
-    TQRMessageEvent close(QRMessages::PreviewClose, 0, job.composite.Printer);
+    TQRMessageEvent close(qrmessages::PreviewClose, 0, job.composite.Printer);
     QCoreApplication::sendEvent(job.composite.MessageWindow(), &close);
     EXPECT_FALSE(job.composite.Printer);
 }
@@ -209,7 +210,7 @@ TEST(Composite, ARequestDuringTheRunIsIgnoredAndAReportThatWentIsSkipped) {
         job.composite.GeneratePages();
         job.composite.Generate();
         job.composite.ExportToFilter(filter);
-        TQRMessageEvent print(QRMessages::PrintRequest, 0, nullptr);
+        TQRMessageEvent print(qrmessages::PrintRequest, 0, nullptr);
         QCoreApplication::sendEvent(job.composite.MessageWindow(), &print);
         delete job.b.report; // the second report goes while the first runs
         job.b.report = nullptr;

@@ -5,6 +5,8 @@
 #include "printer/QRPrinter.h"
 #include "store/Query.h"
 
+#include <QLocale>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -218,4 +220,69 @@ TEST(Controller, CancelStopsAtTheNextRecord) {
     ASSERT_TRUE(r.report->ReportPrinter);
     EXPECT_EQ(r.report->ReportPrinter->State(), psDone);
     EXPECT_EQ(r.report->ReportPrinter->PagesProduced(), 2);
+}
+
+TEST(Controller, ParametersTakeTheReportsValuesByType) {
+    // Each parameter takes the value of its kind; one of another kind leaves the parameter as it was. A date
+    // comes as a text in the locale's short form.
+    const auto data = [](const QString &folder) {
+        makeTable(folder, "T", "N INTEGER, S TEXT, F REAL, B INTEGER, D TEXT",
+                  {{1, "a", 1.0, 1, "2024-03-01"},
+                   {2, "a", 2.0, 1, "2024-03-01"},
+                   {3, "a", 2.0, 0, "2024-03-01"},
+                   {4, "b", 2.0, 1, "2024-03-01"},
+                   {5, "a", 2.0, 1, "2024-02-29"},
+                   {6, "a", 2.0, 1, "2024-03-02"}});
+    };
+    const QString day = QLocale::system().toString(QDate(2024, 3, 1), QLocale::ShortFormat);
+    const auto report = [&](const QString &least) {
+        return reportXml(
+            bandXml("D", "rbDetail", 10),
+            prop("DataSet", "Q") + prop("PrintIfEmpty", "False") +
+                prop("Functions.Strings", "<item>PAGENUMBER</item><item>COLUMNNUMBER</item>"
+                                          "<item>REPORTTITLE</item><item>NAME</item>"
+                                          "<item>LIMIT</item><item>FLAG</item>"
+                                          "<item>SINCE</item><item>LEAST</item>") +
+                prop("Functions.DATA", "<item>0</item><item>0</item><item>''</item>"
+                                       "<item>'a'</item><item>1.5</item><item>TRUE</item>"
+                                       "<item>'" +
+                                           day + "'</item><item>" + least + "</item>"),
+            queryXml("Q",
+                     "SELECT N FROM T WHERE S = :NAME AND F > :LIMIT AND B = :FLAG AND D >= :SINCE AND N >= :LEAST "
+                     "ORDER BY N",
+                     prop("Params", "<param name=\"NAME\" type=\"ftString\">x</param>"
+                                    "<param name=\"LIMIT\" type=\"ftFloat\">9</param>"
+                                    "<param name=\"FLAG\" type=\"ftBoolean\">False</param>"
+                                    "<param name=\"SINCE\" type=\"ftDate\">2000-01-01</param>"
+                                    "<param name=\"LEAST\" type=\"ftInteger\">6</param>")));
+    };
+    const auto numbers = [](LoadedReport &r) {
+        QStringList seen;
+        r.find<TQRCustomBand>("D")->BeforePrint = [&](TQRCustomBand *, bool &) { seen << current(r, "Q", "N"); };
+        r.trace();
+        return seen;
+    };
+    LoadedReport integer(report("2"), data);
+    EXPECT_EQ(numbers(integer), (QStringList{"2", "6"})) << day.toStdString();
+    // A float does not go into an integer parameter: it keeps its 6.
+    LoadedReport fractional(report("2.0"), data);
+    EXPECT_EQ(numbers(fractional), QStringList{"6"});
+}
+
+TEST(Controller, DateParametersReadTheLocalesShortForm) {
+    // A short form with a two-digit year means the year within fifty years of today, not the 1900s.
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(ParamDateValue(us.toString(QDate(2024, 3, 1), QLocale::ShortFormat), ftDate, us), QDate(2024, 3, 1));
+    const QDate recent = QDate::currentDate().addYears(-10);
+    EXPECT_EQ(ParamDateValue(us.toString(recent, QLocale::ShortFormat), ftDate, us), recent);
+    const QDate soon = QDate::currentDate().addYears(20);
+    EXPECT_EQ(ParamDateValue(us.toString(soon, QLocale::ShortFormat), ftDate, us), soon);
+    // A four-digit year is taken as it stands.
+    const QLocale hu(QLocale::Hungarian, QLocale::Hungary);
+    EXPECT_EQ(ParamDateValue(hu.toString(QDate(1905, 12, 24), QLocale::ShortFormat), ftDate, hu), QDate(1905, 12, 24));
+    const QDateTime at(QDate(2024, 3, 1), QTime(13, 45));
+    EXPECT_EQ(ParamDateValue(us.toString(at, QLocale::ShortFormat), ftDateTime, us), at);
+    EXPECT_EQ(ParamDateValue(us.toString(QTime(13, 45), QLocale::ShortFormat), ftTime, us), QTime(13, 45));
+    EXPECT_FALSE(ParamDateValue("no day", ftDate, us).isValid());
+    EXPECT_FALSE(ParamDateValue("13/45/24", ftDate, us).isValid());
 }

@@ -1,6 +1,7 @@
 #include "EngineTestSupport.h"
 
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "report/engine/QRPrintable.h"
 #include "report/engine/QRReport.h"
 #include "report/engine/Streaming.h"
+#include "tests/support/TestSupport.h"
 
 #include <QList>
 #include <QLocale>
@@ -69,7 +70,3 @@ std::unique_ptr<TQRDefinition> readText(const QString &xml, const TQRForms *form
 QString writeText(const QObject *root);
 /// Names of the bands in print order, joined by spaces.
 QString bandOrder(const TCustomDezirUzu &report);
-
-inline void PrintTo(const QString &s, std::ostream *os) {
-    *os << '"' << s.toStdString() << '"';
-}

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -303,4 +304,33 @@ TEST(Pages, BackgroundColourAndImage) {
     painter.end();
     EXPECT_EQ(picture.pixelColor(5, 5), QColor(Qt::blue));
     EXPECT_EQ(picture.pixelColor(100, 40), QColor(Qt::white)); // the detail band at 10 mm
+}
+
+TEST(Pages, AContinuedRunGoesOnWhereTheLastOneStopped) {
+    // Two reports on one printer and one filter, as a job of several reports runs them: the second begins at
+    // the first one's cursor and page, and only the one marked last finishes the page and the filter.
+    LoadedReport first(reportXml(bandXml("T", "rbTitle", 20) + bandXml("D", "rbDetail", 100)));
+    LoadedReport second(reportXml(bandXml("D", "rbDetail", 100) + bandXml("S", "rbSummary", 10)));
+    supply(first.report, 3);
+    supply(second.report, 2);
+    RecordingFilter filter;
+    TQRPrinter printer(first.report, nullptr);
+    printer.BeginDoc();
+    first.report->ExportContinued(&filter, &printer);
+    EXPECT_EQ(filter.calls.count("Finish"), 0);
+    EXPECT_EQ(first.report->PageNumber, 2);
+    EXPECT_EQ(first.report->CursorY, 1100);
+
+    second.report->CursorX = first.report->CursorX;
+    second.report->CursorY = first.report->CursorY;
+    second.report->PageNumber = first.report->PageNumber;
+    second.report->CurrentColumn = first.report->CurrentColumn;
+    second.report->SetTag(999);
+    second.report->ExportContinued(&filter, &printer);
+    EXPECT_EQ(filter.pages(), (QStringList{"T@100 D@300 D@1300", "D@100 D@1100", "D@100 S@1100"}));
+    EXPECT_EQ(filter.calls.count("Finish"), 1);
+    EXPECT_EQ(filter.calls.filter(QRegularExpression("^Start ")).size(), 1);
+    EXPECT_EQ(printer.State(), psBusy);         // the job is the caller's to end
+    EXPECT_FALSE(second.report->ReportPrinter); // its own printer (none) again
+    printer.EndDoc();
 }

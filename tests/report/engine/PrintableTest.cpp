@@ -2,6 +2,7 @@
 #include "EngineTestSupport.h"
 
 #include "printer/drawing/Metafile.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
 #include "tests/support/TestSupport.h"
 

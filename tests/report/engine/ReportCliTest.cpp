@@ -136,14 +136,8 @@ TEST(ReportVerbs, FaultsEndWithOneLine) {
          "tavik: B.Size.Values: Values needs 2 numbers, not 3 (line 2)"},
         {{"report", "save", def, dir.filePath("no/such/folder/out.qrx")}, ""},
     };
-    for (const auto &c : cases) {
-        const CliRun r = tavik(c.args);
-        EXPECT_EQ(r.status, 1) << c.args.join(' ').toStdString();
-        if (!c.message.isEmpty()) {
-            EXPECT_EQ(r.err.trimmed(), c.message);
-        }
-        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString();
-    }
+    for (const auto &c : cases)
+        ExpectOneLineFailure(tavik(c.args), c.args, c.message);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("out.qrx"))));
 }
 

@@ -167,14 +167,8 @@ TEST(ReportRunVerbs, FaultsEndWithOneLineAndNoFile) {
          "tavik: --last comes before --first"},
         {{"report", "print", plain.path(), "--printer", "No Such Printer"}, ""},
     };
-    for (const auto &c : cases) {
-        const CliRun r = tavik(c.args);
-        EXPECT_EQ(r.status, 1) << c.args.join(' ').toStdString();
-        if (!c.message.isEmpty()) {
-            EXPECT_EQ(r.err.trimmed(), c.message);
-        }
-        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString();
-    }
+    for (const auto &c : cases)
+        ExpectOneLineFailure(tavik(c.args), c.args, c.message);
     EXPECT_FALSE(QFile::exists(out));
 }
 

@@ -2,6 +2,7 @@
 #include "EngineTestSupport.h"
 
 #include "printer/QRMessages.h"
+#include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
 #include "store/Table.h"
 #include "tests/support/TestSupport.h"
@@ -100,7 +101,7 @@ TEST(Report, PrinterNotifications) {
     printers::ScopedFactory pdf([&dir] { return QtPrinter::PdfFile(dir.filePath(QStringLiteral("x.pdf"))); });
     MetricLocale metric;
     CountingReport report;
-    send(&report, QRMessages::PrintRequest, 0, nullptr);
+    send(&report, qrmessages::PrintRequest, 0, nullptr);
     EXPECT_EQ(report.prints, 1);
 
     // Page 1 ready: the design surface shows it.
@@ -109,16 +110,16 @@ TEST(Report, PrinterNotifications) {
     printer->BeginDoc();
     printer->NewPage();
     printer->NewPage();
-    send(&report, QRMessages::PageReady, 2, printer);
+    send(&report, qrmessages::PageReady, 2, printer);
     EXPECT_FALSE(report.DesignPage);
-    send(&report, QRMessages::PageReady, 1, printer);
+    send(&report, qrmessages::PageReady, 1, printer);
     ASSERT_TRUE(report.DesignPage);
     report.DropDesignPage();
     EXPECT_FALSE(report.DesignPage);
 
     // Preview closed during a run: the run is cancelled, the printer stays.
     report.Idle = false;
-    send(&report, QRMessages::PreviewClose, 0, printer);
+    send(&report, qrmessages::PreviewClose, 0, printer);
     EXPECT_TRUE(report.RunCancelled);
     EXPECT_TRUE(printer->CancelRequested());
     EXPECT_EQ(report.ReportPrinter, printer);
@@ -130,11 +131,11 @@ TEST(Report, PrinterNotifications) {
     printer->AfterPreview = [&afterPreview](TQRPrinter *) { ++afterPreview; };
     printer->SetShowingPreview(true);
     QPointer<TQRPrinter> watched(printer);
-    send(&report, QRMessages::PreviewClose, 0, printer);
+    send(&report, qrmessages::PreviewClose, 0, printer);
     EXPECT_EQ(afterPreview, 1);
     EXPECT_TRUE(watched.isNull());
     EXPECT_EQ(report.ReportPrinter, nullptr);
-    send(&report, QRMessages::PreviewClose, 0, nullptr); // nothing left to close
+    send(&report, qrmessages::PreviewClose, 0, nullptr); // nothing left to close
     report.Cancel();                                     // idle: nothing to cancel
     EXPECT_EQ(report.prints, 1);
 }

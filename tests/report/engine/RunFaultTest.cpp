@@ -5,6 +5,7 @@
 #include "printer/QRPrinter.h"
 #include "printer/drawing/Metafile.h"
 #include "report/expr/Environment.h"
+#include "store/DataSet.h"
 #include "store/DatabaseError.h"
 #include "tests/printer/ScriptedPrinter.h"
 
@@ -58,6 +59,17 @@ const QString kColoured =
     bandXml("PH", "rbPageHeader", 15, prop("Color", "#FFE0A0") + prop("Frame.DrawBottom", "True")) +
     bandXml("D", "rbDetail", 40, prop("Color", "#A0C8FF") + prop("Frame.DrawLeft", "True") + prop("Frame.Width", "3")) +
     bandXml("PF", "rbPageFooter", 10, prop("Color", "#C0F0C0"));
+
+// One installed printer without unprintable margins, in place of the machine's, while it lives.
+struct OnePrinter {
+    OnePrinter() {
+        ScriptedQueue queue;
+        queue.offsetX = queue.offsetY = 0;
+        system.queues = {queue};
+    }
+    ScriptedSystem system;
+    const printers::ScopedFactory factory{system.factory()};
+};
 
 } // namespace
 
@@ -128,12 +140,52 @@ TEST(RunFaults, AQueryThatCannotTakeItsParameterEndsTheRun) {
     EXPECT_EQ(r.filter.calls.count("Finish"), 0); // a failed export is not finished as if it had succeeded
 }
 
+TEST(RunFaults, AQueryThatCannotReopenEndsTheRunAndTheNextRunWorks) {
+    // The sub-detail's query is reopened for every master record; its table goes while record 2 prints.
+    const auto data = [](const QString &folder) {
+        makeTable(folder, "M", "N INTEGER", {{1}, {2}, {3}});
+        makeTable(folder, "S", "M INTEGER", {{1}, {2}, {3}});
+    };
+    LoadedReport r(reportXml(bandXml("D", "rbDetail", 10) +
+                                 bandXml("S", "", 10, prop("DataSet", "SQ") + prop("Master", "R"), "TQRSubDetail"),
+                             prop("DataSet", "MQ") +
+                                 prop("Functions.Strings", "<item>PAGENUMBER</item><item>COLUMNNUMBER</item>"
+                                                           "<item>REPORTTITLE</item><item>MASTER</item>") +
+                                 prop("Functions.DATA", "<item>0</item><item>0</item><item>''</item><item>0</item>"),
+                             queryXml("MQ", "SELECT N FROM M ORDER BY N") +
+                                 queryXml("SQ", "SELECT M FROM S WHERE M = :MASTER",
+                                          prop("Params", "<param name=\"MASTER\" type=\"ftInteger\">0</param>"))),
+                   data);
+    const QString table = r.folder.filePath(QStringLiteral("data/S.db"));
+    int details = 0;
+    bool drop = true;
+    r.find<TQRCustomBand>("D")->BeforePrint = [&](TQRCustomBand *, bool &) {
+        if (++details == 2 && drop)
+            execSql(table, "DROP TABLE S");
+        TQREvEnvironment::StoreInteger(r.report->Functions()->FindConstant(QStringLiteral("MASTER")),
+                                       r.find<TDataSet>("MQ")->FieldByName("N")->AsInteger());
+    };
+    EXPECT_THROW(r.trace(), EDatabaseError);
+    EXPECT_EQ(details, 2);
+    EXPECT_TRUE(r.report->Idle);
+    EXPECT_FALSE(r.report->Exporting());
+    EXPECT_EQ(r.report->Units(), TQRUnit::MM);
+    EXPECT_EQ(r.report->DataSets->Count(), 0);
+    EXPECT_EQ(r.report->Functions()->PrepareCount(), 0);
+    EXPECT_EQ(r.filter.calls.count("Finish"), 0);
+
+    // With the table back and its query opened again, the same report runs to its end.
+    execSql(table, "CREATE TABLE S (M INTEGER); INSERT INTO S VALUES (1), (2), (3)");
+    drop = false;
+    details = 0;
+    r.find<TDataSet>("SQ")->Open();
+    EXPECT_EQ(r.trace(), QStringList{"D@100 S@200 D@300 S@400 D@500 S@600"});
+    EXPECT_EQ(details, 3);
+}
+
 TEST(RunFaults, APrinterJobOfAFailedRunIsAborted) {
-    ScriptedSystem system;
-    ScriptedQueue queue;
-    queue.offsetX = queue.offsetY = 0;
-    system.queues = {queue};
-    const printers::ScopedFactory factory(system.factory());
+    OnePrinter printer;
+    ScriptedSystem &system = printer.system;
     LoadedReport r(reportXml(kColoured));
     bool fail = true;
     int details = 0;
@@ -238,11 +290,8 @@ TEST(RunFaults, TheDataSetListOutlivesTheRun) {
 }
 
 TEST(RunFaults, ThePageStoreAndThePrinterGetTheSamePages) {
-    ScriptedSystem system;
-    ScriptedQueue queue;
-    queue.offsetX = queue.offsetY = 0;
-    system.queues = {queue};
-    const printers::ScopedFactory factory(system.factory());
+    OnePrinter printer;
+    ScriptedSystem &system = printer.system;
     LoadedReport r(reportXml(kColoured));
     supply(r.report, 20);
     r.report->GeneratePages();

@@ -7,6 +7,7 @@
 #include "printer/QRPrinter.h"
 #include "printer/QRProgressWindow.h"
 #include "printer/drawing/Printer.h"
+#include "printer/drawing/PrinterFactory.h"
 
 #include <QCoreApplication>
 
@@ -24,7 +25,7 @@ struct ProgressLog : QObject {
     QStringList calls;
     QList<int> progress;
     bool event(QEvent *event) override {
-        if (event->type() == QRMessages::Progress)
+        if (event->type() == qrmessages::Progress)
             progress << static_cast<TQRMessageEvent *>(event)->Param();
         return true;
     }

@@ -210,3 +210,20 @@ TEST(Units, ReportTextMeasuresCharacterByCharacter) {
         EXPECT_DOUBLE_EQ(metrics.horizontalAdvance(text), sum) << text.toStdString();
     }
 }
+
+TEST(Units, NestedPixelUseRestoresTheUnitsOfTheOutermost) {
+    ReportFixture f;
+    TQRBand *band = f.band(rbDetail, 20);
+    TQRBandSize *size = band->Size();
+    size->SetUnits(TQRUnit::Inches);
+    size->UsePixels();
+    size->UsePixels(); // a setter working in pixels called from another one
+    EXPECT_EQ(size->Units(), TQRUnit::Pixels);
+    size->RestoreUnits();
+    EXPECT_EQ(size->Units(), TQRUnit::Pixels) << "the outer use still works in pixels";
+    size->RestoreUnits();
+    EXPECT_EQ(size->Units(), TQRUnit::Inches);
+    size->RestoreUnits(); // one restore too many changes nothing
+    EXPECT_EQ(size->Units(), TQRUnit::Inches);
+    EXPECT_DOUBLE_EQ(size->Height(), 200.0 / 254);
+}

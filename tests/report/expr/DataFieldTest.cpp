@@ -4,14 +4,13 @@
 #include "report/expr/Environment.h"
 
 #include "store/Query.h"
+#include "store/ValueText.h"
 
 #include "tests/support/TestSupport.h"
 
 #include <QDateTime>
 
 #include <gtest/gtest.h>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -62,6 +61,8 @@ TEST(ExprDataFields, KindFollowsTheFieldType) {
         EXPECT_TRUE(valueIs(evaluator.EvaluateOnce(QString::fromLatin1(c.name)), c.expected));
     }
     EXPECT_FALSE(display("D").isEmpty());
+    // a time reads as the locale's long time, without a zone's name, as TIME does
+    EXPECT_EQ(display("T"), longTimeText(QTime(13, 4, 5)));
 }
 
 TEST(ExprDataFields, NullsAndUnreadableValues) {
@@ -165,14 +166,7 @@ TEST(ExprDataFields, EnvironmentEntriesSeeTheSameDataSets) {
 // A query over a folder of table files, as reports read them.
 TEST(ExprDataFields, QueryOverTableFiles) {
     TempFolder folder;
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(folder.filePath(QStringLiteral("Orders.db")).toUtf8().constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "CREATE TABLE Orders(CUSTOMER TEXT, AMOUNT REAL, QTY INTEGER);"
-                           "INSERT INTO Orders VALUES('Kiss', 150.5, 2), ('Nagy', 80, 1), ('Kiss', 200, 3);",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    execSql(folder.filePath(QStringLiteral("Orders.db")), kOrdersSql);
     TQuery query;
     query.setObjectName(QStringLiteral("Q"));
     query.SetDatabaseName(folder.path());

@@ -4,13 +4,14 @@
 #include "report/expr/Evaluator.h"
 
 #include "store/DataSet.h"
+#include "tests/support/TestSupport.h"
 
 #include <QLocale>
 #include <QVariant>
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include <vector>
 
 /// A data set over rows given in code, for evaluating fields without a database.
 class MemoryDataSet : public TDataSet {
@@ -67,12 +68,27 @@ inline ::testing::AssertionResult valueIs(const TQREvValue &value, const Expecte
                                          << expected.text.toStdString() << "\"";
 }
 
+/// A float's text written with '.': the locale's form of it.
+inline QString f(const char *text) {
+    return localized(QString::fromLatin1(text));
+}
+
 /// Compiles, evaluates once and discards.
 inline TQREvValue evaluateOnce(const QString &text) {
     TQREvaluator evaluator;
     return evaluator.EvaluateOnce(text);
 }
 
-inline void PrintTo(const QString &s, std::ostream *os) {
-    *os << '"' << s.toStdString() << '"';
+/// An expression and the value it must give.
+struct Case {
+    const char *expression;
+    Expected expected;
+};
+
+/// Evaluates every case once, each failure traced to its expression.
+inline void expectAll(const std::vector<Case> &cases) {
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.expression);
+        EXPECT_TRUE(valueIs(evaluateOnce(QString::fromUtf8(c.expression)), c.expected));
+    }
 }

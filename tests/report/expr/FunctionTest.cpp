@@ -6,26 +6,11 @@
 #include "report/expr/Functions.h"
 
 #include <QDate>
+#include <QDateTime>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Case {
-    const char *expression;
-    Expected expected;
-};
-
-void expectAll(const std::vector<Case> &cases) {
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.expression);
-        EXPECT_TRUE(valueIs(evaluateOnce(QString::fromUtf8(c.expression)), c.expected));
-    }
-}
-
-QString f(const char *text) {
-    return localized(QString::fromLatin1(text));
-}
 
 TEST(ExprFunctions, LogicalAndConversion) {
     expectAll({
@@ -88,6 +73,26 @@ TEST(ExprFunctions, Texts) {
     EXPECT_EQ(evaluateOnce(QStringLiteral("PRETTY('%1AB')").arg(smile)).Text, smile + QStringLiteral("ab"));
 }
 
+// Casing works one character at a time, so a text keeps its length: letters whose full mapping would make
+// two or three of them (ß, the ﬁ ligature, ŉ, a dotted İ lowered) stay one.
+TEST(ExprFunctions, CasingKeepsTheLength) {
+    expectAll({
+        {"UPPER('straße')", {evString, "STRAßE"}},
+        {"UPPER('árvíztűrő tükörfúrógép')", {evString, "ÁRVÍZTŰRŐ TÜKÖRFÚRÓGÉP"}},
+        {"UPPER('ﬁx ŉ ǰ')", {evString, "ﬁX ŉ ǰ"}},
+        {"LOWER('ŠKODA ŽALUZIE')", {evString, "škoda žaluzie"}},
+        {"PRETTY('ßAB')", {evString, "ßab"}},
+        {"PRETTY('ﬁRST')", {evString, "ﬁrst"}},
+        {"PRETTY('ŐSZ')", {evString, "Ősz"}},
+    });
+    for (const char *text : {"ß", "ﬁ", "ﬀ", "ŉ", "ǰ", "ΐ", "ſt", "Ὓ", "İ"})
+        for (const char *function : {"UPPER", "LOWER", "PRETTY"}) {
+            const QString argument = QString::fromUtf8(text);
+            const TQREvValue v = evaluateOnce(QStringLiteral("%1('%2')").arg(QLatin1String(function), argument));
+            EXPECT_EQ(v.Text.size(), argument.size()) << function << " " << text;
+        }
+}
+
 TEST(ExprFunctions, Numbers) {
     expectAll({
         {"INT(-2.7)", {evInteger, "-2"}},
@@ -133,7 +138,15 @@ TEST(ExprFunctions, DateAndTimeFollowTheLocale) {
     // the call may straddle midnight
     EXPECT_TRUE(date.Text == locale.toString(QDate::currentDate(), QLocale::ShortFormat) ||
                 date.Text == locale.toString(QDate::currentDate().addDays(-1), QLocale::ShortFormat));
-    EXPECT_EQ(evaluateOnce(QStringLiteral("TIME")).Kind, evString);
+    // the locale's long time form, without the name of a time zone
+    const TQREvValue time = evaluateOnce(QStringLiteral("TIME"));
+    ASSERT_EQ(time.Kind, evString);
+    const QString zone = QDateTime::currentDateTime().timeZoneAbbreviation();
+    EXPECT_FALSE(time.Text.contains(zone)) << time.Text.toStdString();
+    EXPECT_FALSE(time.Text.contains(QLatin1String("UTC")) || time.Text.contains(QLatin1String("GMT")));
+    EXPECT_EQ(time.Text, time.Text.trimmed());
+    const QString start = evaluateOnce(QStringLiteral("AppStartTime")).Text;
+    EXPECT_FALSE(start.contains(zone) || start.isEmpty()) << start.toStdString();
     EXPECT_TRUE(valueIs(evaluateOnce(QStringLiteral("TIME(1)")), {evError, ""}));
     EXPECT_TRUE(valueIs(evaluateOnce(QStringLiteral("DATE(1)")), {evError, ""}));
 }
@@ -222,6 +235,11 @@ TEST_F(Aggregates, MaxAndMin) {
         valueIs(run(QStringLiteral("MAX(V)"), {TQREvValue::error(QStringLiteral("bad")), i(4)}), {evError, "bad"}));
     EXPECT_TRUE(valueIs(run(QStringLiteral("MAX(V)"), {}), {evInteger, "0"}));
     EXPECT_TRUE(valueIs(run(QStringLiteral("MAX(V, V)"), {i(1)}), {evInteger, "0"}));
+}
+
+TEST_F(Aggregates, MaxAndMinOfTextsFollowTheCodePage) {
+    EXPECT_TRUE(valueIs(run(QStringLiteral("MAX(V)"), {s("Ős"), s("Út"), s("Zab")}), {evString, "Út"}));
+    EXPECT_TRUE(valueIs(run(QStringLiteral("MIN(V)"), {s("ágy"), s("Šaft")}), {evString, "Šaft"}));
 }
 
 TEST_F(Aggregates, Count) {

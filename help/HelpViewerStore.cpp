@@ -1,55 +1,12 @@
-#include "store/HelpViewer.h"
+#include "help/HelpViewerStore.h"
 
+#include "help/HelpPages.h"
 #include "store/Database.h"
 #include "store/HelpData.h"
-#include "store/HelpPages.h"
 #include "store/Query.h"
 #include "store/Table.h"
 
 #include <QDir>
-
-#include <algorithm>
-
-void ContentsTree::clear() {
-    m_nodes.clear();
-    LevelNodes.fill(-1);
-}
-
-void ContentsTree::AddTopicNode(int i, const QString &title) {
-    // LevelNodes is indexed by the topic's depth, not by where its node landed: a topic out of step with the
-    // outline goes under the deepest node of the current path whose topic is shallower than it, and its later
-    // siblings (same depth) go beside it, not below it. A depth below 1 starts a new top-level node as depth 1
-    // does; a depth above 20 gets a parent but is never one.
-    const int slot = i < 0 ? 0 : i;
-    int parent = -1;
-    for (int k = std::min(slot, Levels) - 1; k >= 0; --k) {
-        if (LevelNodes[size_t(k)] >= 0) {
-            parent = LevelNodes[size_t(k)];
-            break;
-        }
-    }
-    ContentsNode node;
-    node.title = title;
-    node.parent = parent;
-    node.level = parent >= 0 ? m_nodes[parent].level + 1 : 0;
-    m_nodes.append(node);
-    if (slot < Levels) {
-        for (int k = slot; k < Levels; ++k)
-            LevelNodes[size_t(k)] = -1;
-        LevelNodes[size_t(slot)] = int(m_nodes.size()) - 1;
-    }
-}
-
-void ContentsTree::build(TDataSet *table) {
-    clear();
-    if (!table || !table->Active())
-        return;
-    const TField *depth = table->FieldByName(QStringLiteral("MELYSEG"));
-    const TField *title = table->FieldByName(QStringLiteral("TEMAKOR"));
-    m_nodes.reserve(table->RecordCount());
-    for (table->First(); !table->Eof(); table->Next())
-        AddTopicNode(depth->AsInteger() - 1, title->AsString());
-}
 
 HelpViewerStore::HelpViewerStore(QObject *parent)
     : QObject(parent), DatabaseTV(new TDatabase(this)), TableTV(new TTable(this)), QuerySearch(new TQuery(this)) {
@@ -65,7 +22,7 @@ HelpViewerStore::HelpViewerStore(QObject *parent)
     QuerySearch->SetDatabase(DatabaseTV);
     QuerySearch->SetSQL(HelpData::querySearchSql());
     TFieldDef title;
-    title.Name = QStringLiteral("TEMAKOR");
+    title.Name = HelpData::TEMAKOR;
     title.DataType = ftString;
     title.Size = 50;
     title.DisplayLabel = QStringLiteral("Témakör");
@@ -95,18 +52,18 @@ void HelpViewerStore::refresh() {
 }
 
 bool HelpViewerStore::LocateTopic(const QString &title) {
-    return TableTV->Active() && TableTV->Locate(QStringLiteral("TEMAKOR"), title);
+    return TableTV->Active() && TableTV->Locate(HelpData::TEMAKOR, title);
 }
 
 QString HelpViewerStore::BlankPage() const {
-    return HelpPages::blankPage(m_startDir);
+    return helppages::blankPage(m_startDir);
 }
 
 QString HelpViewerStore::CurrentPage() const {
     if (!TableTV->Active() || TableTV->IsEmpty())
         return BlankPage();
-    const TField *page = TableTV->FieldByName(QStringLiteral("HELPHTML"));
-    return HelpPages::pageToShow(m_startDir, page->AsString(), page->IsNull());
+    const TField *page = TableTV->FieldByName(HelpData::HELPHTML);
+    return helppages::pageToShow(m_startDir, page->AsString(), page->IsNull());
 }
 
 QString HelpViewerStore::SearchPattern(const QString &text) {
@@ -132,7 +89,7 @@ QStringList HelpViewerStore::SearchResults() const {
     QStringList titles;
     if (!QuerySearch->Active())
         return titles;
-    const TField *title = QuerySearch->FieldByName(QStringLiteral("TEMAKOR"));
+    const TField *title = QuerySearch->FieldByName(HelpData::TEMAKOR);
     const qint64 keep = QuerySearch->Bookmark();
     for (QuerySearch->First(); !QuerySearch->Eof(); QuerySearch->Next())
         titles << title->AsString();

@@ -7,7 +7,7 @@ class TQRPageList;
 
 /// A small report drawn without the report engine: a titled A4 page of text, lines, shapes and a picture,
 /// with its page number in the text. Shows and checks the page store end to end.
-namespace SampleReport {
+namespace samplereport {
 
 /// A4 in screen pixels at 96 per inch.
 constexpr int PageWidth = 794;
@@ -19,4 +19,4 @@ void generate(TQRPageList &list, int pages, bool compress);
 /// Writes a report file of `pages` pages.
 void write(const QString &fileName, int pages, bool compress);
 
-} // namespace SampleReport
+} // namespace samplereport

@@ -6,7 +6,7 @@
 ///
 /// A page name read from the table is only ever a name in the page folder: it is reduced to its last path
 /// component, and a name that is empty, "." or "..", or a page that does not exist, shows the blank page.
-namespace HelpPages {
+namespace helppages {
 
 /// `<startDir>/Help/HTML`, found whatever the case of its folder names.
 QString pageFolder(const QString &startDir);
@@ -19,4 +19,4 @@ QString pageToShow(const QString &startDir, const QString &name, bool isNull);
 /// The blank page's path, or "" when there is none.
 QString blankPage(const QString &startDir);
 
-} // namespace HelpPages
+} // namespace helppages

@@ -1,4 +1,4 @@
-#include "printer/SampleReport.h"
+#include "printer/sample/SampleReport.h"
 
 #include "printer/QRPageList.h"
 #include "printer/drawing/Canvas.h"
@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace SampleReport {
+namespace samplereport {
 
 namespace {
 
@@ -93,4 +93,4 @@ void write(const QString &fileName, int pages, bool compress) {
     list.SavePages(fileName);
 }
 
-} // namespace SampleReport
+} // namespace samplereport

@@ -1,25 +1,21 @@
+#include "app/Application.h"
 #include "app/Main.h"
 #include "app/Tavik.h"
+#include "help/HelpViewerStore.h"
 #include "manual/TavikPrint.h"
 #include "report/engine/Streaming.h"
-#include "store/HelpViewer.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QMessageBox>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TavikEditor"));
-    // The windows are drawn in "MS Sans Serif"; where it is not installed, the closest sans face stands in.
-    QFont::insertSubstitutions(
-        QStringLiteral("MS Sans Serif"),
-        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    prepareApplication();
     const QStringList args = QApplication::arguments();
     if (args.size() > 1 && !QDir::setCurrent(args[1])) {
         QMessageBox::critical(nullptr, QApplication::applicationName(),
-                              QStringLiteral("%1: folder not found").arg(args[1]));
+                              QStringLiteral("A mappa nem található: %1").arg(args[1]));
         return 1;
     }
     // Start-up order: the editor (main window), the viewer (hidden), the manual report (never shown).
@@ -35,11 +31,8 @@ int main(int argc, char **argv) {
         QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromUtf8(e.what()));
     }
     FormEdit->FormTavik = FormTavik;
-    // Closing the editor frees it and ends the program; the other windows go with it.
-    QObject::connect(FormEdit, &QObject::destroyed, &app, [FormTavik] {
-        delete FormTavik;
-        QApplication::quit();
-    });
+    // Closing the editor frees it and ends the program; the viewer goes with it.
+    QObject::connect(FormEdit, &QObject::destroyed, &app, [] { QApplication::quit(); });
     FormEdit->show();
     return app.exec();
 }

@@ -1,45 +1,22 @@
 // The `tavik expr` verb, run as a user runs it.
-#include "ExprTestSupport.h"
-
+#include "tests/cli/CliRunner.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
-#include <QProcess>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
-#ifdef TAVIK_CLI
-
 namespace {
 
-struct CliRun {
-    int status;
-    QString out;
-    QString err;
-};
-
-CliRun tavik(const QStringList &args) {
-    QProcess process;
-    process.start(QStringLiteral(TAVIK_CLI), QStringList{QStringLiteral("expr")} + args);
-    process.waitForFinished(30000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+// `tavik expr` with these arguments.
+CliRun expr(const QStringList &args) {
+    return tavik(QStringList{QStringLiteral("expr")} + args);
 }
 
 class ExprVerb : public ::testing::Test {
 protected:
-    void SetUp() override {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(dbFile().toUtf8().constData(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db,
-                               "CREATE TABLE Orders(CUSTOMER TEXT, AMOUNT REAL, QTY INTEGER);"
-                               "INSERT INTO Orders VALUES('Kiss', 150.5, 2), ('Nagy', 80, 1), ('Kiss', 200, 3);",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_close(db);
-    }
+    void SetUp() override { execSql(dbFile(), kOrdersSql); }
     QString dbFile() const { return folder.filePath(QStringLiteral("Orders.db")); }
     QStringList over(const char *sql) const {
         return {QStringLiteral("--db"), dbFile(), QStringLiteral("--sql"), QString::fromLatin1(sql)};
@@ -63,24 +40,25 @@ TEST_F(ExprVerb, OneValueWithItsKind) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.expression);
-        const CliRun run = tavik({QString::fromUtf8(c.expression)});
+        const CliRun run = expr({QString::fromUtf8(c.expression)});
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, QString::fromUtf8(c.line));
     }
-    EXPECT_EQ(tavik({QStringLiteral("7 / 2")}).out, QStringLiteral("float\t") + localized(QStringLiteral("3.5\n")));
+    EXPECT_EQ(expr({QStringLiteral("7 / 2")}).out,
+              QStringLiteral("float\t3") + QLocale::system().decimalPoint() + QStringLiteral("5\n"));
 }
 
 TEST_F(ExprVerb, RecordsAndAggregates) {
     CliRun run =
-        tavik(QStringList{QStringLiteral("SUM(QTY) + COUNT"), QStringLiteral("--each")} + over("SELECT * FROM Orders"));
+        expr(QStringList{QStringLiteral("SUM(QTY) + COUNT"), QStringLiteral("--each")} + over("SELECT * FROM Orders"));
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, QStringLiteral("integer\t3\ninteger\t5\ninteger\t9\n"));
-    run = tavik(QStringList{QStringLiteral("MAX([Q.AMOUNT])")} + over("SELECT * FROM Orders"));
+    run = expr(QStringList{QStringLiteral("MAX([Q.AMOUNT])")} + over("SELECT * FROM Orders"));
     EXPECT_EQ(run.out, QStringLiteral("float\t200\n"));
-    run = tavik(QStringList{QStringLiteral("[O.CUSTOMER]"), QStringLiteral("--name"), QStringLiteral("O")} +
-                over("SELECT * FROM Orders WHERE QTY = 1"));
+    run = expr(QStringList{QStringLiteral("[O.CUSTOMER]"), QStringLiteral("--name"), QStringLiteral("O")} +
+               over("SELECT * FROM Orders WHERE QTY = 1"));
     EXPECT_EQ(run.out, QStringLiteral("string\tNagy\n"));
-    run = tavik(QStringList{QStringLiteral("COUNT")} + over("SELECT * FROM Orders WHERE QTY > 5"));
+    run = expr(QStringList{QStringLiteral("COUNT")} + over("SELECT * FROM Orders WHERE QTY > 5"));
     EXPECT_EQ(run.out, QStringLiteral("integer\t0\n"));
 }
 
@@ -90,23 +68,39 @@ TEST_F(ExprVerb, AnyDatabaseFileReadOnly) {
     ASSERT_TRUE(QFile::rename(dbFile(), shop));
     const QStringList onShop = {QStringLiteral("--db"), shop, QStringLiteral("--sql")};
     CliRun run =
-        tavik(QStringList{QStringLiteral("SUM(QTY)")} + onShop + QStringList{QStringLiteral("SELECT * FROM Orders")});
+        expr(QStringList{QStringLiteral("SUM(QTY)")} + onShop + QStringList{QStringLiteral("SELECT * FROM Orders")});
     EXPECT_EQ(run.out, QStringLiteral("integer\t6\n")) << run.err.toStdString();
-    run = tavik(QStringList{QStringLiteral("1")} + onShop + QStringList{QStringLiteral("DELETE FROM Orders")});
+    run = expr(QStringList{QStringLiteral("1")} + onShop + QStringList{QStringLiteral("DELETE FROM Orders")});
     EXPECT_EQ(run.status, 1);
-    run = tavik(QStringList{QStringLiteral("COUNT")} + onShop + QStringList{QStringLiteral("SELECT * FROM Orders")});
+    run = expr(QStringList{QStringLiteral("COUNT")} + onShop + QStringList{QStringLiteral("SELECT * FROM Orders")});
     EXPECT_EQ(run.out, QStringLiteral("integer\t3\n"));
 }
 
 TEST_F(ExprVerb, VariablesActAsReportEntries) {
     CliRun run =
-        tavik({QStringLiteral("'Page ' + STR(PAGENUMBER + BONUS)"), QStringLiteral("--var"),
-               QStringLiteral("PAGENUMBER=4"), QStringLiteral("--var"), QStringLiteral("Bonus=PAGENUMBER * 10")});
+        expr({QStringLiteral("'Page ' + STR(PAGENUMBER + BONUS)"), QStringLiteral("--var"),
+              QStringLiteral("PAGENUMBER=4"), QStringLiteral("--var"), QStringLiteral("Bonus=PAGENUMBER * 10")});
     EXPECT_EQ(run.out, QStringLiteral("string\tPage 44\n"));
-    run = tavik(QStringList{QStringLiteral("DOUBLE"), QStringLiteral("--each"), QStringLiteral("--var"),
-                            QStringLiteral("DOUBLE=QTY*2")} +
-                over("SELECT QTY FROM Orders"));
+    run = expr(QStringList{QStringLiteral("DOUBLE"), QStringLiteral("--each"), QStringLiteral("--var"),
+                           QStringLiteral("DOUBLE=QTY*2")} +
+               over("SELECT QTY FROM Orders"));
     EXPECT_EQ(run.out, QStringLiteral("integer\t4\ninteger\t2\ninteger\t6\n"));
+}
+
+// Faults of the data file name the file the user gave, not the folder it sits in.
+TEST_F(ExprVerb, DataFaultsNameTheFile) {
+    const QString text = folder.filePath(QStringLiteral("notes.txt"));
+    QFile notes(text);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write(QByteArray(100, 'x'));
+    notes.close();
+    CliRun run =
+        expr({QStringLiteral("1"), QStringLiteral("--db"), text, QStringLiteral("--sql"), QStringLiteral("SELECT 1")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, QStringLiteral("tavik: %1: file is not a database\n").arg(text));
+    run = expr(QStringList{QStringLiteral("1")} + over("SELEC * FROM Orders"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, QStringLiteral("tavik: %1: near \"SELEC\": syntax error\n").arg(dbFile()));
 }
 
 TEST_F(ExprVerb, UsageFaultsEndWithOneLine) {
@@ -122,7 +116,7 @@ TEST_F(ExprVerb, UsageFaultsEndWithOneLine) {
     };
     for (const QStringList &args : faults) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
-        const CliRun run = tavik(args);
+        const CliRun run = expr(args);
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
@@ -130,5 +124,3 @@ TEST_F(ExprVerb, UsageFaultsEndWithOneLine) {
 }
 
 } // namespace
-
-#endif

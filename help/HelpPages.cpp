@@ -1,4 +1,4 @@
-#include "store/HelpPages.h"
+#include "help/HelpPages.h"
 
 #include "store/Database.h"
 
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace HelpPages {
+namespace helppages {
 
 QString pageFolder(const QString &startDir) {
     const QString help = resolvePathIgnoringCase(startDir, QStringLiteral("Help"));
@@ -52,4 +52,4 @@ QString pageToShow(const QString &startDir, const QString &stored, bool isNull) 
     return blankPage(startDir);
 }
 
-} // namespace HelpPages
+} // namespace helppages
