@@ -6,6 +6,8 @@
 #include "app/WidgetDialogs.h"
 #include "help/ContentsTree.h"
 #include "help/HelpViewerStore.h"
+#include "manual/TavikPrint.h"
+#include "report/engine/QRComposite.h"
 #include "store/DatabaseError.h"
 #include "store/HelpData.h"
 #include "store/Query.h"
@@ -42,6 +44,9 @@ TFormTavik::TFormTavik(QWidget *parent, Dialogs *dialogs) : QWidget(parent, Qt::
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
     store = new HelpViewerStore(this);
+    QRCompositeReport1 = new TQRCompositeReport(this);
+    QRCompositeReport1->setObjectName(QStringLiteral("QRCompositeReport1"));
+    QRCompositeReport1->OnAddReports = [this](QObject *Sender) { QRCompositeReport1AddReports(Sender); };
     DataSourceSearch = new TDataSource(store->QuerySearch, this);
     buildLayout();
     FormCreate();
@@ -67,6 +72,7 @@ TFormTavik::~TFormTavik() {
 void TFormTavik::FormCreate() {
     StartDir = QDir::currentPath();
     store->setStartDir(StartDir);
+    AddHelpField(*store->TableTV, StartDir);
     PageControl1->setCurrentWidget(TabSheetContents);
 }
 
@@ -304,6 +310,11 @@ void TFormTavik::DBGrid1CellClick() {
 
 void TFormTavik::ToolButton2Click() {
     ownBox([this] { m_dialogs->plainMessage(QStringLiteral("Jelenleg ez a funkció nem érhető el!")); });
+}
+
+void TFormTavik::QRCompositeReport1AddReports(QObject *) {
+    if (FolvexTavik)
+        QRCompositeReport1->AddReport(FolvexTavik);
 }
 
 bool TFormTavik::eventFilter(QObject *watched, QEvent *event) {

@@ -16,6 +16,8 @@ class QTableView;
 class QToolButton;
 class QTreeWidget;
 class TDataSource;
+class TFolvexTavik;
+class TQRCompositeReport;
 
 /// The help viewer: the help as its reader sees it — the contents tree, the keyword search and the topic's
 /// page. Created hidden; the editor's "Help teszt" shows it and Esc hides it. It reads the table through its
@@ -43,6 +45,10 @@ public:
     QLabel *Panel4 = nullptr;
     QSplitter *Splitter1 = nullptr;
     HtmlView *WebBrowser1 = nullptr;
+    /// The job that prints the user manual; no command of the window starts it.
+    TQRCompositeReport *QRCompositeReport1 = nullptr;
+    /// The manual report, created after the window (none until then).
+    TFolvexTavik *FolvexTavik = nullptr;
 
     // Handlers
     void FormShow();
@@ -53,6 +59,7 @@ public:
     void SpeedButton1Click();
     void DBGrid1CellClick();
     void ToolButton2Click();
+    void QRCompositeReport1AddReports(QObject *Sender);
 
 protected:
     void showEvent(QShowEvent *event) override;

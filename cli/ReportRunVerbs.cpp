@@ -6,6 +6,7 @@
 #include "printer/QRPrinter.h"
 #include "printer/drawing/PrinterFactory.h"
 #include "printer/drawing/QtPrinter.h"
+#include "report/engine/QRComposite.h"
 #include "report/engine/QRExportFilter.h"
 #include "report/engine/QRReport.h"
 #include "report/engine/Streaming.h"
@@ -278,3 +279,88 @@ TAVIK_VERB("report run", kRunUsage, runVerb);
 TAVIK_VERB("report pdf", kPdfUsage, pdfVerb);
 TAVIK_VERB("report print", kPrintUsage, printVerb);
 TAVIK_VERB("report trace", kTraceUsage, traceVerb);
+
+// ---- composite jobs ----
+
+namespace {
+
+const char kCompositeUsage[] = "report composite DEF... (--out OUT.qrp | --pdf OUT.pdf | --trace) [--cancel-in K] "
+                               "[--title T] [--param NAME=VALUE]...";
+
+/// The composite's events as lines, as they come.
+void traceComposite(TQRCompositeReport &composite) {
+    composite.OnStartReport = [](QObject *, QObject *report, qint32 i) {
+        out(QStringLiteral("start %1 %2").arg(i).arg(report->objectName()));
+    };
+    composite.OnFinished = [&composite](QObject *sender) {
+        out(QStringLiteral("finished %1")
+                .arg(sender == &composite ? QStringLiteral("composite") : sender->objectName()));
+    };
+}
+
+int compositeVerb(const QStringList &argv) {
+    const Args args(argv, {QStringLiteral("trace")},
+                    {QStringLiteral("out"), QStringLiteral("pdf"), QStringLiteral("cancel-in"), QStringLiteral("title"),
+                     QStringLiteral("param")});
+    if (args.positional().isEmpty())
+        throw CliError(QStringLiteral("usage: tavik %1").arg(QString::fromLatin1(kCompositeUsage)));
+    const int targets = int(args.has(QStringLiteral("out"))) + int(args.has(QStringLiteral("pdf"))) +
+                        int(args.flag(QStringLiteral("trace")));
+    if (targets != 1)
+        throw CliError(QStringLiteral("give one of --out, --pdf and --trace"));
+    const QStringList &files = args.positional();
+    int cancelIn = 0;
+    if (args.has(QStringLiteral("cancel-in"))) {
+        cancelIn = countOption(args, "cancel-in", 1);
+        if (cancelIn > files.size())
+            throw CliError(QStringLiteral("--cancel-in takes a report number from 1 to %1").arg(files.size()));
+    }
+    // Each report takes the values; the one named by --cancel-in is cancelled as its first record prints.
+    QStringList shared;
+    for (const QString &param : args.values(QStringLiteral("param")))
+        shared << QStringLiteral("--param") << param;
+    std::vector<std::unique_ptr<ScriptedRun>> runs;
+    for (int i = 0; i < files.size(); ++i) {
+        QStringList options = shared;
+        if (i + 1 == cancelIn)
+            options << QStringLiteral("--cancel-at-record") << QStringLiteral("1");
+        runs.push_back(prepareRun(Args(options, {}, kRunOptions), files[i]));
+    }
+
+    TQRCompositeReport composite;
+    composite.SetReportTitle(args.value(QStringLiteral("title")));
+    composite.OnAddReports = [&composite, &runs](QObject *) {
+        for (const auto &run : runs)
+            composite.AddReport(run->report);
+    };
+    traceComposite(composite);
+    if (args.flag(QStringLiteral("trace"))) {
+        TraceFilter filter;
+        composite.ExportToFilter(filter);
+    } else if (args.has(QStringLiteral("out"))) {
+        composite.GeneratePages();
+        TQRPrinter *printer = composite.Printer;
+        if (!printer || printer->State() != psDone)
+            throw CliError(QStringLiteral("the job made no pages"));
+        printer->SavePages(args.value(QStringLiteral("out")));
+    } else {
+        const QString target = args.value(QStringLiteral("pdf"));
+        printers::ScopedFactory pdf([target] { return QtPrinter::PdfFile(target); });
+        try {
+            composite.Print();
+        } catch (...) {
+            QFile::remove(target);
+            throw;
+        }
+    }
+    // The pages the job began: the last page number any of its reports reached.
+    int pages = 0;
+    for (const auto &run : runs)
+        pages = std::max(pages, run->report->PageNumber);
+    out(QStringLiteral("pages %1").arg(pages));
+    return 0;
+}
+
+} // namespace
+
+TAVIK_VERB("report composite", kCompositeUsage, compositeVerb);

@@ -185,8 +185,16 @@ void TDataSet::buildFields() {
                 return c;
         return -1;
     };
+    m_calculated.clear();
     if (!m_defs.isEmpty()) {
         for (const TFieldDef &def : std::as_const(m_defs)) {
+            if (def.Calculated) {
+                // Calculated fields read columns beyond the stored ones.
+                m_fields.append(
+                    new TField(this, int(m_fields.size()), def, int(m_columns.size() + m_calculated.size())));
+                m_calculated.append(QVariant());
+                continue;
+            }
             const int c = columnOf(def.Name);
             if (c < 0)
                 fail(QStringLiteral("Field '%1' not found").arg(def.Name));
@@ -414,6 +422,8 @@ bool TDataSet::Locate(const QString &fieldName, const QVariant &value) {
     CheckBrowseMode();
     const TField *field = FieldByName(fieldName);
     const int c = field->Column();
+    if (c >= m_columns.size())
+        fail(QStringLiteral("Field '%1' is calculated").arg(field->FieldName()));
     for (size_t i = 0; i < m_order.size(); ++i) {
         if (locateMatch(field, m_order[i]->values[c], value)) {
             m_cur = int(i);
@@ -617,7 +627,35 @@ const QVariant &TDataSet::nullValue() {
     return null;
 }
 
+const QVariant &TDataSet::calculatedValue(int column) const {
+    const qsizetype slot = column - m_columns.size();
+    if (slot < 0 || slot >= m_calculated.size())
+        return nullValue();
+    if (m_calculating) // the calculation reads what it has set so far
+        return m_calculated[slot];
+    m_calculated.fill(QVariant());
+    if (!OnCalcFields || (!currentRow() && m_state != dsEdit && m_state != dsInsert))
+        return m_calculated[slot];
+    m_calculating = true;
+    try {
+        OnCalcFields(const_cast<TDataSet *>(this));
+    } catch (...) {
+        m_calculating = false;
+        throw;
+    }
+    m_calculating = false;
+    return m_calculated[slot];
+}
+
 void TDataSet::setCurrentValue(int column, const QVariant &value) {
+    if (column >= m_columns.size()) {
+        const qsizetype slot = column - m_columns.size();
+        if (!m_calculating)
+            fail(QStringLiteral("A calculated field is set only while the data set calculates"));
+        if (slot < m_calculated.size())
+            m_calculated[slot] = value;
+        return;
+    }
     if (m_state != dsEdit && m_state != dsInsert)
         fail(QStringLiteral("Not in edit or insert mode"));
     if (column < 0 || column >= m_buffer.size())

@@ -100,6 +100,9 @@ public:
     Hook BeforePost;
     Hook AfterPost;
     Hook AfterOpen;
+    /// Sets the calculated fields of the current row (SetValue on them); runs each time one of them is read, so
+    /// their values follow the row and its pending changes.
+    Hook OnCalcFields;
 
     // Controls (grids, bound edits) stop hearing of changes while disabled; enabling again resyncs them.
     void DisableControls();
@@ -118,6 +121,8 @@ public:
     /// The current (pending) row's value of a column; a null value when there is none. Valid until the row
     /// changes or the cursor moves.
     const QVariant &currentValue(int column) const {
+        if (column >= m_columns.size())
+            return calculatedValue(column);
         // inline: expressions read fields through it once per record
         const QVector<QVariant> *values = m_state == dsEdit || m_state == dsInsert ? &m_buffer
                                           : m_cur >= 0                             ? &m_order[size_t(m_cur)]->values
@@ -191,6 +196,7 @@ private:
     void sortRows();
     Row *currentRow() const { return m_cur >= 0 ? m_order[size_t(m_cur)] : nullptr; }
     static const QVariant &nullValue();
+    const QVariant &calculatedValue(int column) const;
 
     QList<TFieldDef> m_defs;
     QList<TField *> m_fields;
@@ -198,8 +204,10 @@ private:
     QVector<int> m_orderColumns;
     std::unordered_map<qint64, std::unique_ptr<Row>> m_rows;
     std::vector<Row *> m_order;
-    QVector<QVariant> m_buffer;   // the pending row in edit or insert state
-    QVector<QVariant> m_original; // in edit state, the row as it was when the edit began
+    QVector<QVariant> m_buffer;             // the pending row in edit or insert state
+    QVector<QVariant> m_original;           // in edit state, the row as it was when the edit began
+    mutable QVector<QVariant> m_calculated; // the calculated fields of the current row, while they are read
+    mutable bool m_calculating = false;
     int m_cur = -1;
     int m_insertPos = 0;
     bool m_bof = true;

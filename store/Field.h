@@ -35,9 +35,11 @@ enum TFieldType {
 struct TFieldDef {
     QString Name;
     TFieldType DataType = ftString;
-    int Size = 0;             // width in characters for texts; 0 = unbounded
-    QString DisplayLabel;     // empty: the field name is shown
+    int Size = 0;         // width in characters for texts; 0 = unbounded
+    QString DisplayLabel; // empty: the field name is shown
     bool Visible = true;
+    /// Not stored: the data set's OnCalcFields gives its value for the current row whenever it is read.
+    bool Calculated = false;
 };
 
 /// One column of a data set, reading and writing the data set's current row.

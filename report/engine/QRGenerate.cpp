@@ -164,6 +164,9 @@ void TCustomDezirUzu::runSteps(bool continued, RunState &state) {
     state.functionsPrepared = true;
     m_pageNumberConstant = Functions()->FindConstant(QStringLiteral("PAGENUMBER"));
     m_columnNumberConstant = Functions()->FindConstant(QStringLiteral("COLUMNNUMBER"));
+    // A report of a composite job goes on on the page it was handed: its page number runs on from there.
+    if (continued)
+        TQREvEnvironment::StoreInteger(m_pageNumberConstant, PageNumber);
     TQREvEnvironment::StoreText(Functions()->FindConstant(QStringLiteral("REPORTTITLE")), ReportTitle());
 
     state.controllerPrepared = true;

@@ -21,6 +21,7 @@
 class TMetafile;
 class TDezirUzuBands;
 class TQRPreviewInterface;
+class TQRCompositeReport;
 
 /// What the preview and the standard preview window report to a report.
 enum TPrevEventType {
@@ -144,6 +145,9 @@ public:
     void RaiseStandPrevEvent(QObject *Sender, TStandPrevEventType eventType, const QString &contName,
                              bool &Handled) override;
     void Export(TQRExportFilter &filter) override { Export(&filter); }
+    /// The composite job the report was last added to, which exports the whole job in its place.
+    TQRCompositeExporter *Composite() const override;
+    void SetComposite(TQRCompositeReport *composite);
 
     // Events.
     TQRAfterPrintEvent AfterPrint;
@@ -358,6 +362,7 @@ private:
     bool m_arranging = false;
     bool m_ordering = false;
     QImage m_measure;
+    QPointer<TQRCompositeReport> m_composite;
 };
 
 /// The report as definitions store it: its controller walks the report's DataSet and prints the title band

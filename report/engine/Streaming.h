@@ -101,7 +101,9 @@ void RegisterEngineClasses();
 /// The forms whose components a definition may refer to as Form.Name.
 class TQRForms {
 public:
-    void Add(QObject *form) { m_forms.insert(form->objectName().toUpper(), form); }
+    void Add(QObject *form) { Add(form->objectName(), form); }
+    /// Registers an object whose children stand for a form's components under the form's name.
+    void Add(const QString &name, QObject *form) { m_forms.insert(name.toUpper(), form); }
     QObject *Find(const QString &name) const { return m_forms.value(name.toUpper()); }
 
 private:

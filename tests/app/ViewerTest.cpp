@@ -5,6 +5,12 @@
 #include "app/Tavik.h"
 #include "help/ContentsTree.h"
 #include "help/HelpViewerStore.h"
+#include "manual/TavikPrint.h"
+#include "printer/QRPrinter.h"
+#include "printer/drawing/EmfPlayer.h"
+#include "printer/drawing/Metafile.h"
+#include "report/engine/QRComposite.h"
+#include "report/engine/Streaming.h"
 #include "store/Table.h"
 #include "tests/support/WriteProtection.h"
 
@@ -156,8 +162,54 @@ TEST_F(Viewer, ATableThatCannotOpenShowsTheEnginesTextOnceAndTheNextShowTriesAga
 TEST_F(Viewer, PrintButtonOnlySaysItIsNotAvailable) {
     make();
     showAndActivate();
+    int adds = 0;
+    const auto added = window->QRCompositeReport1->OnAddReports;
+    window->QRCompositeReport1->OnAddReports = [&](QObject *sender) {
+        ++adds;
+        added(sender);
+    };
     window->ToolButton2->click();
     EXPECT_EQ(dialogs.shown, QStringList({"plain|Jelenleg ez a funkció nem érhető el!"}));
+    EXPECT_EQ(adds, 0); // no job starts
+}
+
+TEST_F(Viewer, ItsCompositeJobPrintsTheManualOfItsTable) {
+    writePage(QStringLiteral("a.htm"), QStringLiteral("<h1>Alma oldala</h1>"));
+    addTopic(0, QStringLiteral("Alma"), QStringLiteral("a.htm"));
+    addTopic(1, QStringLiteral("Körte"));
+    make();
+    // The program reads the manual after the viewer, against the viewer's table.
+    TQRForms forms;
+    forms.Add(QStringLiteral("FormTavik"), window->store);
+    TQRDefinition root;
+    window->FolvexTavik = TFolvexTavik::Load(&root, forms, window->StartDir);
+    TQRCompositeReport &job = *window->QRCompositeReport1;
+    EXPECT_EQ(job.objectName(), "QRCompositeReport1");
+    EXPECT_EQ(job.PrinterSettings()->PaperSize(), TQRPaperSize::A4);
+    EXPECT_EQ(job.PrinterSettings()->Orientation(), poPortrait);
+    EXPECT_EQ(job.PrinterSettings()->Copies(), 1);
+    EXPECT_TRUE(job.Options() == TQROptions());
+    showAndActivate();
+    window->FolvexTavik->SetShowProgress(false);
+    job.GeneratePages();
+    ASSERT_TRUE(job.Printer);
+    EXPECT_EQ(job.Printer->PagesProduced(), 1);
+    ASSERT_EQ(job.Reports().size(), 1);
+    EXPECT_EQ(job.Reports().first(), window->FolvexTavik);
+    EXPECT_EQ(window->FolvexTavik->Composite(), &job);
+    // One topic printed its page, the other the blank page; both are in the outline.
+    const QList<TManualTopic> &topics = window->FolvexTavik->Topics();
+    ASSERT_EQ(topics.size(), 2);
+    EXPECT_EQ(topics[0].number + " " + topics[0].title, "1 Alma");
+    EXPECT_EQ(topics[1].number + " " + topics[1].title, "1.1 Körte");
+    EXPECT_EQ(job.Printer->PageList().Outline().Entries().size(), 2);
+    QStringList texts;
+    const std::unique_ptr<TMetafile> page = job.Printer->FetchPage(1);
+    ASSERT_TRUE(page);
+    for (const EmfPlayer::TextRun &run : page->Texts())
+        texts << run.text;
+    EXPECT_TRUE(texts.join(' ').contains("Alma oldala")) << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.join(' ').contains("Felhasználói kézikönyv"));
 }
 
 TEST_F(Viewer, KeyboardInTheTreeShowsTheTopicToo) {

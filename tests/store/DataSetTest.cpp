@@ -354,3 +354,54 @@ TEST(SqlTables, AnyTableOfTheFolderCanBeNamedAndTyped) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("Nowhere.db"))) << e.message().toStdString();
     }
 }
+
+// A calculated field follows the current row and its pending changes, and is never stored or searched.
+TEST_F(Cursor, CalculatedFieldsFollowTheRowAndAreNotStored) {
+    TTable *t = table();
+    t->Close();
+    TFieldDef label;
+    label.Name = QStringLiteral("LABEL");
+    label.DataType = ftMemo;
+    label.Calculated = true;
+    QList<TFieldDef> defs = t->FieldDefs();
+    t->SetFieldDefs(defs << label);
+    int calculations = 0;
+    bool failing = false;
+    t->OnCalcFields = [&](TDataSet *d) {
+        ++calculations;
+        if (failing)
+            throw std::runtime_error("no page");
+        TField *f = d->FieldByName(QStringLiteral("LABEL"));
+        f->SetAsString(d->FieldByName(QStringLiteral("ERTEK"))->AsString() + QLatin1Char(' ') +
+                       d->FieldByName(QStringLiteral("TEMAKOR"))->AsString());
+        f->SetAsString(f->AsString() + QLatin1Char('!')); // what it set so far, not a calculation again
+    };
+    t->Open();
+    EXPECT_TRUE(field("LABEL")->IsNull()); // no row: nothing to calculate
+    EXPECT_EQ(calculations, 0);
+    addTopic(0, QStringLiteral("Alma"));
+    addTopic(0, QStringLiteral("Körte"));
+    QStringList labels;
+    for (t->First(); !t->Eof(); t->Next())
+        labels << field("LABEL")->AsString();
+    EXPECT_EQ(labels, QStringList({"1 Alma!", "2 Körte!"}));
+
+    // A pending edit shows in it; it stays the data set's own.
+    t->First();
+    t->Edit();
+    field("TEMAKOR")->SetAsString(QStringLiteral("Szilva"));
+    EXPECT_EQ(field("LABEL")->AsString(), QStringLiteral("1 Szilva!"));
+    EXPECT_THROW(field("LABEL")->SetAsString(QStringLiteral("x")), EDatabaseError);
+    t->Post();
+    EXPECT_EQ(field("LABEL")->AsString(), QStringLiteral("1 Szilva!"));
+    EXPECT_THROW(t->Locate(QStringLiteral("LABEL"), QStringLiteral("1 Szilva!")), EDatabaseError);
+    EXPECT_EQ(numbers(), QStringList({"1:Szilva", "2:Körte"}));
+    EXPECT_TRUE(fileRows().join(QLatin1Char('|')).contains(QStringLiteral("Szilva")));
+    EXPECT_FALSE(fileRows().join(QLatin1Char('|')).contains(QLatin1Char('!')));
+
+    // A calculation that fails reaches the reader, and the next read calculates again.
+    failing = true;
+    EXPECT_THROW(field("LABEL")->AsString(), std::runtime_error);
+    failing = false;
+    EXPECT_EQ(field("LABEL")->AsString(), QStringLiteral("1 Szilva!"));
+}

@@ -1,3 +1,0 @@
-#include "app/TavikPrint.h"
-
-TFolvexTavik::TFolvexTavik(QObject *parent) : QObject(parent) { setObjectName(QStringLiteral("FolvexTavik")); }
