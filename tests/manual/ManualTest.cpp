@@ -63,9 +63,11 @@ TEST(ManualDefinition, IsWhatTheWriterWritesAndHoldsTheDesign) {
     ASSERT_EQ(written.size(), stored.size());
     const QString labelSize =
         "        <property name=\"Size.Values\">113.77083333333333 476.25 31.75 947.2083333333334</property>";
-    for (qsizetype i = 0; i < stored.size(); ++i)
-        if (stored[i] != labelSize)
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        if (stored[i] != labelSize) {
             EXPECT_EQ(written[i].toStdString(), stored[i].toStdString());
+        }
+    }
     EXPECT_EQ(stored.count(labelSize), 1);
 
     TFolvexTavik *manual = job.FolvexTavik;
