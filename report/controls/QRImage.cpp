@@ -8,11 +8,7 @@
 #include <QPainter>
 
 TQRImage::TQRImage(QObject *owner) : TQRPrintable(owner) {
-    const TQRUnit units = Size()->Units();
-    Size()->SetUnits(TQRUnit::Pixels);
-    Size()->SetHeight(105);
-    Size()->SetWidth(105);
-    Size()->SetUnits(units);
+    SetPixelSize(105, 105);
 }
 
 void TQRImage::SetAutoSize(bool on) {

@@ -306,16 +306,10 @@ void TQRCustomLabel::drawLine(QPainter &canvas, const TQRPrinter &printer, const
 }
 
 void TQRCustomLabel::Print(int offsetX, int offsetY) {
-    if (!ShouldPrint())
-        return;
-    TCustomDezirUzu *report = ParentReport();
-    if (!report)
-        return;
-    if (!RunActive())
-        Prepare();
-    TQRPrinter *printer = ReportPrinter() ? ReportPrinter() : report->ReportPrinter.data();
+    TQRPrinter *printer = PrintTarget();
     if (!printer)
         return;
+    TCustomDezirUzu *report = ParentReport();
     QPainter *canvas = printer->PageCanvas();
     TQRExportFilter *filter = report->Exporting() ? report->ExportFilter : nullptr;
     const bool render = report->RenderPages && canvas;

@@ -167,16 +167,10 @@ TQRCustomRichText::Place TQRCustomRichText::place(const TQRPrinter *printer, QPa
 }
 
 void TQRCustomRichText::Print(int offsetX, int offsetY) {
-    if (!ShouldPrint())
-        return;
-    TCustomDezirUzu *report = ParentReport();
-    if (!report)
-        return;
-    if (!RunActive())
-        Prepare();
-    TQRPrinter *printer = ReportPrinter() ? ReportPrinter() : report->ReportPrinter.data();
+    TQRPrinter *printer = PrintTarget();
     if (!printer)
         return;
+    TCustomDezirUzu *report = ParentReport();
     QPainter *canvas = printer->PageCanvas();
     const bool render = report->RenderPages && canvas;
     const bool continuing = !ContentDone();

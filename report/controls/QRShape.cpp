@@ -12,11 +12,7 @@
 TQRShape::TQRShape(QObject *owner) : TQRPrintable(owner), m_brush(new TQRBrush(this)), m_pen(new TQRPen(this)) {
     m_brush->OnChange = [this] { Invalidate(); };
     m_pen->OnChange = [this] { Invalidate(); };
-    const TQRUnit units = Size()->Units();
-    Size()->SetUnits(TQRUnit::Pixels);
-    Size()->SetHeight(65);
-    Size()->SetWidth(65);
-    Size()->SetUnits(units);
+    SetPixelSize(65, 65);
 }
 
 void TQRShape::SetShape(TQRShapeType shape) {

@@ -29,6 +29,25 @@ TQRPrinter *TQRPrintable::ReportPrinter() const {
     return m_reportPrinter;
 }
 
+void TQRPrintable::SetPixelSize(int width, int height) {
+    const TQRUnit units = m_size->Units();
+    m_size->SetUnits(TQRUnit::Pixels);
+    m_size->SetHeight(height);
+    m_size->SetWidth(width);
+    m_size->SetUnits(units);
+}
+
+TQRPrinter *TQRPrintable::PrintTarget() {
+    if (!ShouldPrint())
+        return nullptr;
+    TCustomDezirUzu *report = ParentReport();
+    if (!report)
+        return nullptr;
+    if (!RunActive())
+        Prepare();
+    return ReportPrinter() ? ReportPrinter() : report->ReportPrinter.data();
+}
+
 void TQRPrintable::SetVisible(bool visible) {
     m_visible = visible;
     Invalidate();

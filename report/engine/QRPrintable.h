@@ -111,6 +111,11 @@ public:
     qint32 StreamedHeight = 0;
 
 protected:
+    /// Sets the size in screen pixels whatever the units: a new control's default size.
+    void SetPixelSize(int width, int height);
+    /// The printer a Print draws on, the control prepared when no run prepared it; none when it cannot print.
+    TQRPrinter *PrintTarget();
+
     TQRControl *ValidParent(TQRControl *parent) override;
     void ParentChanged(TQRControl *old) override;
     void Loaded() override;

@@ -4,6 +4,7 @@
 
 #include "store/Table.h"
 #include "tests/cli/CliRunner.h"
+#include "tests/support/PdfOutlineReader.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -13,12 +14,6 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
-
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFOutlineDocumentHelper.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-
-#include <functional>
 
 namespace {
 
@@ -31,24 +26,9 @@ QString run(const QString &program, const QStringList &args) {
 
 // The outline as lines: two blanks per level, "title -> page".
 QStringList outlineOf(const QString &path) {
-    QPDF pdf;
-    pdf.processFile(QFile::encodeName(path).constData());
-    const auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
-    QPDFOutlineDocumentHelper outlines(pdf);
     QStringList lines;
-    std::function<void(std::vector<QPDFOutlineObjectHelper>, int)> walk = [&](auto items, int depth) {
-        for (QPDFOutlineObjectHelper &item : items) {
-            const QPDFObjectHandle target = item.getDestPage();
-            int number = 0;
-            for (std::size_t i = 0; i < pages.size(); ++i)
-                if (pages[i].getObjectHandle().getObjGen() == target.getObjGen())
-                    number = int(i) + 1;
-            lines << QString(2 * depth, QLatin1Char(' ')) + QString::fromStdString(item.getTitle()) +
-                         QStringLiteral(" -> %1").arg(number);
-            walk(item.getKids(), depth + 1);
-        }
-    };
-    walk(outlines.getTopLevelOutlines(), 0);
+    for (const PdfBookmark &mark : pdfBookmarks(path))
+        lines << QString(2 * mark.depth, QLatin1Char(' ')) + mark.title + QStringLiteral(" -> %1").arg(mark.page);
     return lines;
 }
 

@@ -1,6 +1,7 @@
 // Bookmarks added to a finished PDF, read back through qpdf's own outline reader.
 #include "printer/PdfOutline.h"
 
+#include "tests/support/PdfOutlineReader.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
@@ -10,10 +11,6 @@
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
-
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFOutlineDocumentHelper.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 
 namespace {
 
@@ -33,26 +30,12 @@ QByteArray bytesOf(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The outline as text: one line per entry, two blanks per level, "title -> page".
+// The outline as text: one line per entry, two blanks per level, "title -> page (count)".
 QString outlineOf(const QString &path) {
-    QPDF pdf;
-    pdf.processFile(QFile::encodeName(path).constData());
-    const auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
-    QPDFOutlineDocumentHelper outlines(pdf);
     QString text;
-    std::function<void(std::vector<QPDFOutlineObjectHelper>, int)> walk = [&](auto items, int depth) {
-        for (QPDFOutlineObjectHelper &item : items) {
-            const QPDFObjectHandle target = item.getDestPage();
-            int number = 0;
-            for (std::size_t i = 0; i < pages.size(); ++i)
-                if (pages[i].getObjectHandle().getObjGen() == target.getObjGen())
-                    number = int(i) + 1;
-            text += QString(2 * depth, QLatin1Char(' ')) + QString::fromStdString(item.getTitle()) +
-                    QStringLiteral(" -> %1 (%2)\n").arg(number).arg(item.getCount());
-            walk(item.getKids(), depth + 1);
-        }
-    };
-    walk(outlines.getTopLevelOutlines(), 0);
+    for (const PdfBookmark &mark : pdfBookmarks(path))
+        text += QString(2 * mark.depth, QLatin1Char(' ')) + mark.title +
+                QStringLiteral(" -> %1 (%2)\n").arg(mark.page).arg(mark.count);
     return text;
 }
 

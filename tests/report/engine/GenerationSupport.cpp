@@ -113,9 +113,11 @@ QString prop(const QString &name, const QString &value) {
 }
 
 QString reportXml(const QString &inside, const QString &props, const QString &outside) {
+    // The paper is named, so that no test depends on the default paper of the machine's printers.
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<definition>%1"
-                          "<component class=\"TDezirUzu\" name=\"R\">%2%3%4%5</component></definition>")
+                          "<component class=\"TDezirUzu\" name=\"R\">%2%3%4%5%6</component></definition>")
         .arg(outside, prop(QStringLiteral("Units"), QStringLiteral("MM")),
+             prop(QStringLiteral("Page.PaperSize"), QStringLiteral("A4")),
              prop(QStringLiteral("Page.Values"), QStringLiteral("100 2970 100 2100 100 100 0")), props, inside);
 }
 
