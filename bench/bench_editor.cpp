@@ -5,9 +5,9 @@
 #include "app/DataSource.h"
 #include "app/Main.h"
 #include "bench/BenchSupport.h"
+#include "help/HelpEditor.h"
 #include "store/Database.h"
 #include "store/HelpData.h"
-#include "help/HelpEditor.h"
 #include "store/HelpTopicStore.h"
 #include "store/Table.h"
 

@@ -3,10 +3,10 @@
 // Each row prints ours_ms, the baseline and ratio = ours / baseline.
 #include "app/Tavik.h"
 #include "bench/BenchSupport.h"
-#include "store/HelpData.h"
-#include "store/HelpTopicStore.h"
 #include "help/ContentsTree.h"
 #include "help/HelpViewerStore.h"
+#include "store/HelpData.h"
+#include "store/HelpTopicStore.h"
 #include "store/Query.h"
 #include "store/Table.h"
 

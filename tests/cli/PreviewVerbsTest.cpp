@@ -144,8 +144,8 @@ TEST(PreviewVerbs, ADefinitionIsGeneratedIntoTheWindow) {
     // The window's title is the report's.
     EXPECT_TRUE(lines.contains(QStringLiteral("status\t\tPage 2 of 2\tTémakörök"))) << r.out.toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("thumbnails\t2")));
-    const CliRun bad = tavik({QStringLiteral("preview"), QStringLiteral("no-such.qrx"), QStringLiteral("--do"),
-                              QStringLiteral("status")});
+    const CliRun bad = tavik(
+        {QStringLiteral("preview"), QStringLiteral("no-such.qrx"), QStringLiteral("--do"), QStringLiteral("status")});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, QStringLiteral("tavik: no-such.qrx: file not found\n"));
 }

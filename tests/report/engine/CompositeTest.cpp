@@ -8,8 +8,8 @@
 #include "tests/cli/CliRunner.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
