@@ -34,18 +34,6 @@ double frameWidthNative(const TQRFrame &frame) {
     return rnd(frame.Width() / 72.0 * 254);
 }
 
-Qt::Alignment qtAlignment(TAlignment alignment) {
-    switch (alignment) {
-    case taRightJustify:
-        return Qt::AlignRight;
-    case taCenter:
-        return Qt::AlignHCenter;
-    case taLeftJustify:
-        break;
-    }
-    return Qt::AlignLeft;
-}
-
 // The height an empty page offers its bands, in native units.
 double pageRoom(const TCustomDezirUzu &report) {
     if (report.Exporting() && report.ExportFilter && report.ExportFilter->Continuous())

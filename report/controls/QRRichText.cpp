@@ -26,18 +26,6 @@ namespace {
 // Taller than any document is laid out: a rectangle that measures the whole of one.
 constexpr int kUnboundedTwips = std::numeric_limits<int>::max() / 4;
 
-Qt::Alignment qtAlignment(TAlignment alignment) {
-    switch (alignment) {
-    case taRightJustify:
-        return Qt::AlignRight;
-    case taCenter:
-        return Qt::AlignHCenter;
-    case taLeftJustify:
-        break;
-    }
-    return Qt::AlignLeft;
-}
-
 // A device of the screen's resolution, to measure on when there is no page.
 QPaintDevice *screenDevice() {
     static QImage device = [] {
@@ -281,10 +269,7 @@ void TQRCustomRichText::GetExpandedHeight(double &height) {
     QString ignored;
     GetFieldString(ignored); // a data-bound control loads its record's document
     LoadContent();
-    TCustomDezirUzu *report = ParentReport();
-    const TQRPrinter *printer = ReportPrinter() ? ReportPrinter()
-                                : report        ? report->ReportPrinter.data()
-                                                : static_cast<TQRPrinter *>(nullptr);
+    const TQRPrinter *printer = PagePrinter();
     QPainter *canvas = printer ? printer->PageCanvas() : nullptr;
     const double designHeight = Size()->NativeValue(0);
     const Place p = place(printer, canvas ? canvas->device() : nullptr, Size()->NativeValue(1), Size()->NativeValue(2),

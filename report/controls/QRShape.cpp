@@ -75,7 +75,7 @@ void TQRShape::Print(int offsetX, int offsetY) {
     TCustomDezirUzu *report = ParentReport();
     if (!report || !ShouldPrint())
         return;
-    TQRPrinter *printer = ReportPrinter() ? ReportPrinter() : report->ReportPrinter.data();
+    TQRPrinter *printer = PagePrinter();
     if (!printer)
         return;
     const double left = Size()->NativeValue(1) + offsetX;

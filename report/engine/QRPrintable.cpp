@@ -45,7 +45,14 @@ TQRPrinter *TQRPrintable::PrintTarget() {
         return nullptr;
     if (!RunActive())
         Prepare();
-    return ReportPrinter() ? ReportPrinter() : report->ReportPrinter.data();
+    return PagePrinter();
+}
+
+TQRPrinter *TQRPrintable::PagePrinter() const {
+    if (ReportPrinter())
+        return ReportPrinter();
+    const TCustomDezirUzu *report = ParentReport();
+    return report ? report->ReportPrinter.data() : nullptr;
 }
 
 void TQRPrintable::SetVisible(bool visible) {

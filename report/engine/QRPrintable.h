@@ -115,6 +115,8 @@ protected:
     void SetPixelSize(int width, int height);
     /// The printer a Print draws on, the control prepared when no run prepared it; none when it cannot print.
     TQRPrinter *PrintTarget();
+    /// The printer the control's page is drawn on: its own from Prepare, else its report's.
+    TQRPrinter *PagePrinter() const;
 
     TQRControl *ValidParent(TQRControl *parent) override;
     void ParentChanged(TQRControl *old) override;

@@ -41,6 +41,11 @@ Q_ENUM_NS(TCBPrintOrder)
 enum TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
 Q_ENUM_NS(TAlignment)
 
+/// The Qt flag that lays text out with an alignment.
+inline Qt::Alignment qtAlignment(TAlignment alignment) {
+    return alignment == taRightJustify ? Qt::AlignRight : alignment == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
+}
+
 enum class TQROption { FirstPageHeader = 0x1, LastPageFooter = 0x2, Compression = 0x4 };
 Q_DECLARE_FLAGS(TQROptions, TQROption)
 Q_FLAG_NS(TQROptions)
@@ -72,6 +77,7 @@ Q_ENUM_NS(TFontCharset)
 Q_DECLARE_OPERATORS_FOR_FLAGS(qrengine::TQROptions)
 Q_DECLARE_OPERATORS_FOR_FLAGS(qrengine::TFontStyles)
 
+using qrengine::qtAlignment;
 using qrengine::taCenter;
 using qrengine::taLeftJustify;
 using qrengine::TAlignment;
