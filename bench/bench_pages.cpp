@@ -188,31 +188,9 @@ BENCHMARK(BM_PaintDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecordPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReplayPage)->Unit(benchmark::kMillisecond);
 
-// Keeps every result so the ratios against the baselines can be printed at the end.
-class Collector : public benchmark::ConsoleReporter {
+class Collector : public RunCollector {
 public:
-    std::map<std::string, Run> runs;
-    void ReportRuns(const std::vector<Run> &report) override {
-        for (const Run &run : report)
-            runs[run.benchmark_name()] = run;
-        ConsoleReporter::ReportRuns(report);
-    }
-    double ms(const std::string &name) {
-        const Run &r = runs[name];
-        return r.iterations ? r.real_accumulated_time * 1000 / double(r.iterations) : 0;
-    }
-    double cpuMs(const std::string &name) {
-        const Run &r = runs[name];
-        return r.iterations ? r.cpu_accumulated_time * 1000 / double(r.iterations) : 0;
-    }
-    double mbps(const std::string &name) {
-        const auto it = runs[name].counters.find("bytes_per_second");
-        return it == runs[name].counters.end() ? 0 : double(it->second) / 1e6;
-    }
-    double counter(const std::string &name, const char *c) {
-        const auto it = runs[name].counters.find(c);
-        return it == runs[name].counters.end() ? 0 : double(it->second);
-    }
+    double mbps(const std::string &name) { return counter(name, "bytes_per_second") / 1e6; }
 };
 
 } // namespace

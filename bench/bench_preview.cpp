@@ -2,12 +2,13 @@
 // loaded into a report printer, the window made and shown, and page 1 drawn. Baseline, measured in the same
 // run: the least that showing page 1 needs (the file opened as a page list, page 1 fetched and drawn at the
 // same size), and the same window on a 10-page file.
+#include "bench/BenchSupport.h"
 #include "printer/QRPageList.h"
 #include "printer/QRPrinter.h"
-#include "printer/sample/SampleReport.h"
 #include "printer/drawing/Metafile.h"
 #include "printer/preview/QRPrev.h"
 #include "printer/preview/QRPreview.h"
+#include "printer/sample/SampleReport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -83,23 +84,7 @@ void BM_FirstPageAlone(benchmark::State &state) {
     }
 }
 
-class Collector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &reports) override {
-        for (const Run &r : reports)
-            runs[r.benchmark_name()] = r;
-        ConsoleReporter::ReportRuns(reports);
-    }
-    double ms(const std::string &name) {
-        const Run &r = runs[name];
-        return r.iterations ? r.real_accumulated_time * 1000 / double(r.iterations) : 0;
-    }
-    double cpuMs(const std::string &name) {
-        const Run &r = runs[name];
-        return r.iterations ? r.cpu_accumulated_time * 1000 / double(r.iterations) : 0;
-    }
-    std::map<std::string, Run> runs;
-};
+using Collector = RunCollector;
 
 } // namespace
 
